@@ -1,0 +1,32 @@
+// What source inspection learned about the current source.
+#pragma once
+
+#include <array>
+#include <string>
+
+namespace parvela {
+
+inline constexpr int kTrackRows = 33;  // rows 0 to 32 of each table
+
+struct AudioTrackRow {
+  std::string language;     // as cut from the report: usually a blank and the code
+  std::string codecCode;    // "0" AC-3, "1" DTS, "2" Vorbis, "3" MP3, "4" AAC
+  std::string trackNumber;  // the track's ordinal in the report, decimal
+};
+
+struct SubtitleTrackRow {
+  std::string language;  // "und" is stored as "undefined"
+  std::string format;    // "srt", "SSA" or "ASS"
+  std::string trackNumber;
+};
+
+struct SourceInfo {
+  std::string videoKind;  // "avc", "mpeg2", "vc1", or empty: not inspected / not recognised
+  bool vfwVideo = false;
+  std::string parSuffix;  // ":par=" display width ":" pixel width, or empty
+  // The row counts are the entry counts of the window's audio and subtitle lists.
+  std::array<AudioTrackRow, kTrackRows> audioTracks;
+  std::array<SubtitleTrackRow, kTrackRows> subtitleTracks;
+};
+
+}  // namespace parvela

@@ -1,0 +1,45 @@
+// Process-wide state and the seams, shared by the window model and the pipeline.
+#pragma once
+
+#include <string>
+
+#include "analysis/source_info.h"
+#include "process/process.h"
+#include "ui/window_host.h"
+
+namespace parvela {
+
+namespace dshow {
+class GraphBackend;
+}
+
+struct Application {
+  Application(std::string appFolder, std::string homeFolder, ProcessRunner& runner, WindowHost& host,
+              Sleeper& sleeper)
+      : appFolder(std::move(appFolder)),
+        homeFolder(std::move(homeFolder)),
+        runner(runner),
+        host(host),
+        sleeper(sleeper) {}
+
+  std::string appFolder;   // folder of the running executable, without trailing separator
+  std::string homeFolder;  // the user's home folder with a trailing separator (design-time folders)
+  SourceInfo sourceInfo;
+  bool bBatch = false;
+  bool bCmdLine = false;
+
+  ProcessRunner& runner;
+  WindowHost& host;
+  Sleeper& sleeper;
+  dshow::GraphBackend* graph = nullptr;  // the decoding graph backend; none means no filters
+
+  std::string DebugLogPath() const;
+  std::string InfoReportPath() const;
+};
+
+// The folder of the running executable, without trailing separator.
+std::string ExecutableFolder();
+// The user's home folder with a trailing separator.
+std::string UserHomeFolder();
+
+}  // namespace parvela

@@ -1,0 +1,7 @@
+#include "ui/form1.h"
+
+namespace parvela {
+
+void Form1::Command3_Click() {}
+
+}  // namespace parvela

@@ -1,0 +1,47 @@
+// Running external tools: one command line at a time, waited for to its end.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parvela {
+
+// The seam through which every external program is started. Tests stand in a recorder.
+class ProcessRunner {
+ public:
+  virtual ~ProcessRunner() = default;
+  // Runs the command line to its end and returns the exit code; -1 when it cannot start.
+  virtual int RunAndWait(const std::string& commandLine) = 0;
+  // The same, for tools that must not show anything (the header rewriter).
+  virtual void RunAndWaitHidden(const std::string& commandLine) = 0;
+};
+
+// Starts programs directly with posix_spawn, never through a shell, at a lower priority,
+// with standard input from /dev/null and in a process group of their own.
+class PosixProcessRunner : public ProcessRunner {
+ public:
+  explicit PosixProcessRunner(bool showToolOutput = false) : showToolOutput_(showToolOutput) {}
+  int RunAndWait(const std::string& commandLine) override;
+  void RunAndWaitHidden(const std::string& commandLine) override;
+  void SetShowToolOutput(bool show) { showToolOutput_ = show; }
+
+ private:
+  int Run(const std::string& commandLine, bool showOutput);
+  bool showToolOutput_;
+};
+
+// Splits a command line into arguments by the Microsoft C runtime rules: whitespace outside
+// double quotes separates; 2n backslashes before a quote give n and toggle quoting, 2n+1 give
+// n and a literal quote; other backslashes are literal.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+// Wraps a path in double quotes for a composed command line. An ordinary path comes back as
+// quote + path + quote; only a path holding a double quote is escaped, so that
+// SplitCommandLine gives it back unchanged.
+std::string Quoted(std::string_view path);
+
+// Kills the process group of the tool now running, if any (for a front end being interrupted).
+void TerminateRunningTool();
+
+}  // namespace parvela

@@ -1,0 +1,88 @@
+// The main window's model: its controls, the job's members and the handlers. No toolkit here.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "app/application.h"
+#include "pipeline/conversion_job.h"
+#include "ui/controls.h"
+
+namespace parvela {
+
+class Form1 : public ConversionJob {
+ public:
+  explicit Form1(Application& app);
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  Application& app;
+  ToolPaths tools;
+  std::string caption;
+
+  // Controls, in creation order.
+  ComboBox cmdConv;
+  Button cmdSubs;
+  CheckBox chkDVD;
+  Button cmdTargetFolder;
+  OptionButtons Option1;
+  CheckBox chk25;
+  CheckBox chkMP2;
+  CheckBox chkVob;
+  CheckBox chkChapters;
+  CheckBox chkFF;
+  Button cmdFolder;
+  CheckBox Check1;
+  Button Command3;
+  TextBox txtProgress;
+  TextBox txtTMP;
+  Frame Frame3;
+  TextBox txtSFPS;
+  TextBox txtS1;
+  TextBox txtS2;
+  Button Command2;
+  Button Command1;
+  TextBox txtFile;
+  Frame Frame1;
+  CheckBox chkSubs;
+  ComboBox cmbSubs;
+  Label lblSRTFound;
+  Label lblSubs;
+  Label Label2;
+  Frame Frame2;
+  ComboBox cmbAudio;
+  std::array<Label, 2> Label5;  // element 1 "Sourcefile", element 0 "Output folder"
+  Label lblMulti;
+  Label Autosplit;
+  Label Label3;
+
+  // Option handlers and the cascade between them (form1.cpp).
+  void Check1_Click();
+  void chk25_Click();
+  void chkFF_Click();
+  void chkMP2_Click();
+  void chkVob_Click();
+  void cmbAudio_Click();
+
+  // Dialog handlers (form1_dialogs.cpp).
+  void Command1_Click();
+  void cmdSubs_Click();
+  void cmdTargetFolder_Click();
+
+  // Source inspection (analysis/).
+  void ReadInfo(const std::string& strFullname);
+
+  // The conversion driver (pipeline/).
+  void Command2_Click();
+
+  // Start-up, command line and batches (app/).
+  void Form_Load();
+  void Form_DblClick();
+  void cmdFolder_Click();
+  void Command3_Click();
+
+  // Sets the progress line and lets the views show it.
+  void SetProgress(const std::string& text);
+};
+
+}  // namespace parvela

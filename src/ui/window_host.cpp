@@ -1,0 +1,22 @@
+#include "ui/window_host.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+namespace parvela {
+
+void RealSleeper::Sleep(int milliseconds) {
+  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+MsgAnswer HeadlessHost::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                                   MsgButtons buttons) {
+  ++messagesShown_;
+  if (icon == MsgIcon::Critical) ++errorsShown_;
+  std::cerr << (title.empty() ? std::string("Parvela") : title) << ": " << text << std::endl;
+  // Without anyone to ask, a question takes the answer that keeps the user's settings.
+  return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+}
+
+}  // namespace parvela

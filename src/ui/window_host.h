@@ -1,0 +1,67 @@
+// The window host: everything the window model asks of a real window system.
+#pragma once
+
+#include <string>
+
+namespace parvela {
+
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgButtons { Ok, YesNo };
+enum class MsgAnswer { Ok, Yes, No };
+
+struct OpenFileRequest {
+  std::string filterName;     // "mkv Files (*.mkv)"
+  std::string filterPattern;  // "*.MKV"
+  std::string initialFolder;
+  std::string title;
+};
+
+class WindowHost {
+ public:
+  virtual ~WindowHost() = default;
+  // An empty title means the application's default title.
+  virtual MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                               MsgButtons buttons) = 0;
+  // The chosen file's path, or empty text when the user cancelled.
+  virtual std::string OpenFileDialog(const OpenFileRequest& request) = 0;
+  // The chosen folder (no trailing separator except for a root), or empty text on cancel.
+  virtual std::string BrowseForFolder(const std::string& title) = 0;
+  virtual void Repaint() = 0;
+  // Lets pending window events run.
+  virtual void DoEvents() = 0;
+  virtual void SetTopmost(bool onTop) = 0;
+  // Shows the property pages of a decoding-graph filter; a host without a window does nothing.
+  virtual void ShowFilterPropertyPages(const std::string& filterName) { (void)filterName; }
+};
+
+// Waits a number of milliseconds. Tests record the waits and return at once.
+class Sleeper {
+ public:
+  virtual ~Sleeper() = default;
+  virtual void Sleep(int milliseconds) = 0;
+};
+
+class RealSleeper : public Sleeper {
+ public:
+  void Sleep(int milliseconds) override;
+};
+
+// A host without a window: messages go to standard error as "Title: text"; dialogs cancel.
+class HeadlessHost : public WindowHost {
+ public:
+  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                       MsgButtons buttons) override;
+  std::string OpenFileDialog(const OpenFileRequest&) override { return {}; }
+  std::string BrowseForFolder(const std::string&) override { return {}; }
+  void Repaint() override {}
+  void DoEvents() override {}
+  void SetTopmost(bool) override {}
+  int MessagesShown() const { return messagesShown_; }
+  int ErrorsShown() const { return errorsShown_; }
+
+ private:
+  int messagesShown_ = 0;
+  int errorsShown_ = 0;
+};
+
+}  // namespace parvela

@@ -1,0 +1,87 @@
+#include "test_support.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace parvela::testing {
+
+int RecordingRunner::RunAndWait(const std::string& commandLine) {
+  calls.push_back({commandLine, false});
+  return onRun ? onRun(commandLine) : 0;
+}
+
+void RecordingRunner::RunAndWaitHidden(const std::string& commandLine) {
+  calls.push_back({commandLine, true});
+  if (onRun) onRun(commandLine);
+}
+
+std::vector<std::string> RecordingRunner::Lines() const {
+  std::vector<std::string> lines;
+  for (const auto& c : calls) lines.push_back(c.commandLine);
+  return lines;
+}
+
+MsgAnswer ScriptedHost::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                                   MsgButtons buttons) {
+  messages.push_back({text, title, icon, buttons});
+  log.push_back("MessageBox " + title + ": " + text);
+  if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+  if (answers.empty()) return MsgAnswer::Yes;
+  MsgAnswer a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+std::string ScriptedHost::OpenFileDialog(const OpenFileRequest& request) {
+  fileRequests.push_back(request);
+  log.push_back("OpenFileDialog " + request.title);
+  if (fileAnswers.empty()) return {};
+  std::string a = fileAnswers.front();
+  fileAnswers.pop_front();
+  return a;
+}
+
+std::string ScriptedHost::BrowseForFolder(const std::string& title) {
+  folderTitles.push_back(title);
+  log.push_back("BrowseForFolder " + title);
+  if (folderAnswers.empty()) return {};
+  std::string a = folderAnswers.front();
+  folderAnswers.pop_front();
+  return a;
+}
+
+TempDir::TempDir() {
+  std::string base = std::filesystem::temp_directory_path().string() + "/parvela-test-XXXXXX";
+  std::vector<char> buf(base.begin(), base.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Read-only files made by a test must not stop the removal.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace parvela::testing

@@ -1,0 +1,88 @@
+// Stand-ins for the seams, for unit tests: no real tool, no real window, no real waits.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "process/process.h"
+#include "ui/window_host.h"
+
+namespace parvela::testing {
+
+// Keeps every command line verbatim; the test plays the tool in `onRun` (create or omit files).
+class RecordingRunner : public ProcessRunner {
+ public:
+  struct Call {
+    std::string commandLine;
+    bool hidden;
+  };
+  int RunAndWait(const std::string& commandLine) override;
+  void RunAndWaitHidden(const std::string& commandLine) override;
+  std::vector<std::string> Lines() const;
+
+  std::vector<Call> calls;
+  // Called for every command line, after it has been recorded; returns the exit code.
+  std::function<int(const std::string& commandLine)> onRun;
+};
+
+// Answers from a script, and a log of every call in the order they came.
+class ScriptedHost : public WindowHost {
+ public:
+  struct Message {
+    std::string text, title;
+    MsgIcon icon;
+    MsgButtons buttons;
+  };
+  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                       MsgButtons buttons) override;
+  std::string OpenFileDialog(const OpenFileRequest& request) override;
+  std::string BrowseForFolder(const std::string& title) override;
+  void Repaint() override { log.push_back("Repaint"); }
+  void DoEvents() override {
+    log.push_back("DoEvents");
+    if (onDoEvents) onDoEvents();
+  }
+  void SetTopmost(bool onTop) override { log.push_back(onTop ? "Topmost" : "NotTopmost"); }
+  void ShowFilterPropertyPages(const std::string& filterName) override {
+    log.push_back("PropertyPages " + filterName);
+  }
+
+  std::vector<Message> messages;
+  std::vector<OpenFileRequest> fileRequests;
+  std::vector<std::string> folderTitles;
+  std::vector<std::string> log;
+  std::deque<MsgAnswer> answers;       // for Yes/No questions; Yes when empty
+  std::deque<std::string> fileAnswers;    // empty text: cancelled
+  std::deque<std::string> folderAnswers;  // empty text: cancelled
+  std::function<void()> onDoEvents;
+};
+
+class RecordingSleeper : public Sleeper {
+ public:
+  void Sleep(int milliseconds) override { waits.push_back(milliseconds); }
+  std::vector<int> waits;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  // path() + "/" + name
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+
+}  // namespace parvela::testing

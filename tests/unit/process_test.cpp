@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include "process/process.h"
+#include "test_support.h"
+
+namespace parvela {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(SplitCommandLine, QuotedPathsWithBlanksStayWhole) {
+  EXPECT_EQ(SplitCommandLine("\"/a b/mkvextract.exe\" tracks \"/in/my movie.mkv\" 1:\"/o/movie.h264\""),
+            (Args{"/a b/mkvextract.exe", "tracks", "/in/my movie.mkv", "1:/o/movie.h264"}));
+}
+
+TEST(SplitCommandLine, DoubledBlanksMakeNoEmptyArguments) {
+  EXPECT_EQ(SplitCommandLine("\"x\"  -fps 25 -add  \"a\""), (Args{"x", "-fps", "25", "-add", "a"}));
+  EXPECT_EQ(SplitCommandLine("   "), Args{});
+}
+
+TEST(SplitCommandLine, BackslashRules) {
+  EXPECT_EQ(SplitCommandLine(R"(a\b c\\d)"), (Args{R"(a\b)", R"(c\\d)"}));
+  EXPECT_EQ(SplitCommandLine(R"(a\"b)"), (Args{R"(a"b)"}));          // 1 backslash: literal quote
+  EXPECT_EQ(SplitCommandLine(R"("a\\" b)"), (Args{R"(a\)", "b"}));     // 2: one backslash, closes
+  EXPECT_EQ(SplitCommandLine(R"("a\\\"b" c)"), (Args{R"(a\"b)", "c"}));  // 3: one and a quote
+  EXPECT_EQ(SplitCommandLine(R"(-ota( -r 23976 25000 ))"), (Args{"-ota(", "-r", "23976", "25000", ")"}));
+}
+
+TEST(Quoted, OrdinaryPathsAreWrappedOnly) {
+  EXPECT_EQ(Quoted("/films/my movie.mkv"), "\"/films/my movie.mkv\"");
+  EXPECT_EQ(Quoted("C:\\films\\"), "\"C:\\films\\\"");  // behaviour's own form, unchanged
+}
+
+TEST(Quoted, AwkwardPathsSurviveTheSplit) {
+  const std::vector<std::string> paths = {
+      "/tmp/with blank/film.mkv", "/tmp/say \"hi\"/film.mkv", "/tmp/back\\slash\\\"q/x",
+      "/tmp/trailing\\", "/tmp/$HOME `ls` ;|&*?.mkv", "/tmp/Fïlm – été.mkv", "/tmp/ends-with-quote\"",
+      "/tmp/\\\"\\\\\"/x"};
+  for (const auto& p : paths) {
+    if (p.find('"') == std::string::npos && p.back() == '\\') continue;  // only quoted paths escape
+    Args got = SplitCommandLine("\"/bin/tool\" " + Quoted(p) + " -o " + Quoted(p));
+    ASSERT_EQ(got.size(), 4u) << p;
+    EXPECT_EQ(got[1], p);
+    EXPECT_EQ(got[3], p);
+  }
+}
+
+TEST(PosixProcessRunner, ReturnsExitCodeAndMinusOneForMissingProgram) {
+  PosixProcessRunner runner;
+  EXPECT_EQ(runner.RunAndWait("\"/bin/sh\" -c \"exit 3\""), 3);
+  EXPECT_EQ(runner.RunAndWait("\"/nonexistent/tool.exe\" a b"), -1);
+  EXPECT_EQ(runner.RunAndWait(""), -1);
+}
+
+TEST(PosixProcessRunner, NoShellInterpretsAFileName) {
+  testing::TempDir dir;
+  const std::string odd = dir / "a $(touch pwned) `x` ; b.txt";
+  PosixProcessRunner runner;
+  EXPECT_EQ(runner.RunAndWait("\"/usr/bin/touch\" " + Quoted(odd)), 0);
+  std::vector<std::string> names;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"a $(touch pwned) `x` ; b.txt"});
+}
+
+}  // namespace
+}  // namespace parvela

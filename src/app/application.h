@@ -27,6 +27,7 @@ struct Application {
   SourceInfo sourceInfo;
   bool bBatch = false;
   bool bCmdLine = false;
+  std::string argumentText;  // everything after the program name, taken whole as one path
 
   ProcessRunner& runner;
   WindowHost& host;

@@ -75,8 +75,13 @@ class Form1 : public ConversionJob {
   // The conversion driver (pipeline/).
   void Command2_Click();
 
-  // Start-up, command line and batches (app/).
+  // Start-up, settings, command line and batches (app/).
   void Form_Load();
+  void LoadSettings();
+  void SaveSettings();
+  void cmdLine();
+  void cmdlineFile(const std::string& strFile);
+  void cmdlineFolder(const std::string& strpath);
   void Form_DblClick();
   void cmdFolder_Click();
   void Command3_Click();

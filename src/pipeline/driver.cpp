@@ -1,7 +1,185 @@
-#include "ui/form1.h"
+#include <cmath>
+
+#include "fsutil/fsutil.h"
+#include "pipeline/conversion.h"
+#include "pipeline/pipeline.h"
+#include "streams/streams.h"
 
 namespace parvela {
 
-void Form1::Command2_Click() {}
+namespace {
+
+constexpr const char* kDefaultH264Opts =
+    ":threads=auto:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8:"
+    "me=hex:me_range=16:subq=5:chroma_me:mixed_refs:bime:trellis=1:weight_b:b_pyramid:nr=0";
+constexpr const char* kDefaultSubOpts = "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 5";
+constexpr const char* kAudioExts[] = {"ac3", "dts", "ogg", "mp3", "aac"};
+
+constexpr int kConvMpeg2 = 0;
+constexpr int kConvH264 = 1;
+constexpr int kConvXvid = 2;
+
+}  // namespace
+
+void Form1::Command2_Click() { Conversion(*this).Run(); }
+
+std::string Mp4OutputName(const std::string& baseName) {
+  std::string name = baseName;
+  for (char& c : name) {
+    if (c == '.') c = '_';
+  }
+  return name + ".mp4";
+}
+
+int Conversion::Run(const std::string& commandLine) { return app.runner.RunAndWait(commandLine); }
+
+void Conversion::LogLine(const std::string& line) { AppendTextLine(app.DebugLogPath(), line); }
+
+void Conversion::Delete(const std::string& name) { DeleteFile(Out(name)); }
+
+std::string Conversion::Mp4OutputPath() const { return Out(Mp4OutputName(f.baseName)); }
+
+void Conversion::Run() {
+  if (!CheckPreconditions()) {
+    app.host.MessageBox("Output folder does not exist.", "Folder error", MsgIcon::Critical, MsgButtons::Ok);
+    CommonEnd();
+    return;
+  }
+  SetUp();
+  if (SplitRoadApplies()) {
+    RoadNotAvailable("Splitting sources above 4 GB (clear \"Split > 4GB ?\" to convert the source whole)");
+    return;
+  }
+  const std::string& kind = app.sourceInfo.videoKind;
+  if (kind == "vc1" && !f.chkMP2.Checked()) {
+    RoadNotAvailable("Converting VC-1 sources");
+    return;
+  }
+  if (kind == "mpeg2") {
+    RoadNotAvailable("Repacking MPEG-2 sources");
+    return;
+  }
+  if (RefuseWithoutAudio()) return;
+  CommonStartAndRoads();
+}
+
+bool Conversion::CheckPreconditions() {
+  // The output folder is tested as typed, before any separator is added.
+  return !f.txtFile.Text().empty() && PathExists(f.txtTMP.Text(), true);
+}
+
+void Conversion::SetUp() {
+  f.strFullname = f.txtFile.Text();
+  if (app.sourceInfo.videoKind.empty()) f.ReadInfo(f.strFullname);
+  f.tools.Fill(app.appFolder);
+  app.host.SetTopmost(false);
+  if (!Contains(f.strH264Opts, "frameref")) f.strH264Opts = kDefaultH264Opts;
+  if (!Contains(f.strSubOpts, "subfont")) f.strSubOpts = kDefaultSubOpts;
+  ChooseAacEncoder();
+  f.videoTrack = f.txtS1.Text();
+  f.fpsText = f.txtSFPS.Text();
+  f.fpsArg = f.fpsText;
+  f.audioTrack = f.txtS2.Text();
+  f.audioExt = AudioExtFromButtons();
+  if (!EndsWith(f.txtTMP.Text(), std::string(1, kSep))) f.txtTMP.SetText(f.txtTMP.Text() + kSep);
+  f.outputFolder = f.txtTMP.Text();
+  f.strMKVPath = FolderPart(f.strFullname);
+  const std::string name = FileNamePart(f.strFullname);
+  f.baseName = name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
+  f.subtitleArg.clear();
+  f.subtitleFormat.clear();
+  f.SaveSettings();
+}
+
+void Conversion::ChooseAacEncoder() {
+  const char* candidates[] = {"neroAacEnc_SSE2.exe", "neroAacEnc.exe", "neroAacEnc_SSE.exe"};
+  f.neroFound = false;
+  for (const char* candidate : candidates) {
+    f.neroPath = app.appFolder + kSep + candidate;
+    if (FileIsPresent(f.neroPath)) {
+      f.neroFound = true;
+      return;
+    }
+  }
+}
+
+std::string Conversion::AudioExtFromButtons() const {
+  std::string ext;
+  for (int i = 0; i < OptionButtons::kCount; ++i) {
+    if (f.Option1.Value(i)) ext = kAudioExts[i];
+  }
+  return ext;
+}
+
+bool Conversion::SplitRoadApplies() {
+  if (f.Check1.Value() != 1 || f.bSplit || f.bChapters || !FileIsPresent(f.tools.strMKVmerge) ||
+      f.cmdConv.ListIndex() == kConvXvid) {
+    return false;
+  }
+  int32_t threshold = 4190000;
+  if (f.chkDVD.Checked() && f.chkVob.Checked()) threshold = 4240741;
+  if (f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvMpeg2) threshold = 2400000;
+  f.splitThresholdKB = threshold;
+  FileHandle handle;
+  uint64_t size = 0;
+  OpenFileAndGetSize(f.strFullname, handle, size);
+  CloseFileHandle(handle);
+  const auto sizeKB = static_cast<int64_t>(std::llround(static_cast<double>(size) / 1000.0));
+  return sizeKB / threshold >= 1;
+}
+
+bool Conversion::RefuseWithoutAudio() {
+  // Every road from here on converts an audio track; without one no tool could make an output.
+  if (!f.audioExt.empty() && !TrimBlanks(f.audioTrack).empty()) return false;
+  app.host.MessageBox("The source has no audio track in a format that can be converted (AC3, DTS, OGG, MP3 "
+                      "or AAC). Nothing was converted.",
+                      "Audio error", MsgIcon::Critical, MsgButtons::Ok);
+  Progress("Conversion error.");
+  CommonEnd();
+  return true;
+}
+
+void Conversion::CommonStartAndRoads() {
+  Progress("Extracting video/audio stream");
+  if (!f.chkMP2.Checked()) ExtractTracks();
+  f.recodeH264 = f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvH264;
+  f.recodeXvid = f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvXvid;
+  if (f.recodeH264) {
+    RoadNotAvailable("Re-encoding to H264");
+    return;
+  }
+  if (f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvMpeg2) {
+    RoadNotAvailable("Re-encoding to MPEG2");
+    return;
+  }
+  if (f.recodeXvid) {
+    RoadNotAvailable("Re-encoding to Xvid");
+    return;
+  }
+  AdjustHeader();
+  if (f.chkVob.Checked()) {
+    RoadNotAvailable("Muxing to a PS3 transport stream");
+    return;
+  }
+  Mp4Road();
+}
+
+void Conversion::AdjustHeader() {
+  LogLine(f.lastCommand);
+  if (f.recodeH264) return;  // re-encoded video already carries level 4.1
+  Progress("Adjusting header");
+  if (!f.chkVob.Checked()) PatchH264Level(Out(app.sourceInfo.vfwVideo ? "movie_video.h264" : "movie.h264"));
+}
+
+void Conversion::CommonEnd() {
+  f.strSubBrowse.clear();
+  app.host.SetTopmost(true);
+}
+
+void Conversion::RoadNotAvailable(const std::string& what) {
+  Progress("Conversion error.");
+  app.host.MessageBox(what + " is not available in this version yet. Nothing was converted.", "Not available",
+                      MsgIcon::Critical, MsgButtons::Ok);
+}
 
 }  // namespace parvela

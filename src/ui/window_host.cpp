@@ -13,7 +13,8 @@ void RealSleeper::Sleep(int milliseconds) {
 MsgAnswer HeadlessHost::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                                    MsgButtons buttons) {
   ++messagesShown_;
-  if (icon == MsgIcon::Critical) ++errorsShown_;
+  // An error is a critical message, or the plain notice that an output was not created.
+  if (icon == MsgIcon::Critical || text.rfind("Error", 0) == 0) ++errorsShown_;
   std::cerr << (title.empty() ? std::string("Parvela") : title) << ": " << text << std::endl;
   // Without anyone to ask, a question takes the answer that keeps the user's settings.
   return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;

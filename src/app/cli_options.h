@@ -1,0 +1,40 @@
+// Options of the command-line front end.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace parvela {
+
+class Form1;
+namespace dshow {
+class GraphBackend;
+}
+
+struct CliOptions {
+  std::string output;        // -o / --output
+  std::string recode;        // --recode mpeg2|h264|xvid
+  bool vob = false;          // --vob
+  bool safeSync = false;     // --safe-sync
+  bool fps25 = false;        // --25fps
+  int split = -1;            // --split 1, --no-split 0, -1 as saved
+  bool dvd = false;          // --dvd
+  std::string subs;          // --subs FILE
+  bool verbose = false;      // -v / --verbose
+  bool help = false;
+  bool version = false;
+  std::string argumentText;  // the words after the options, joined with single blanks
+};
+
+// False with a message for a usage error.
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);
+std::string CliUsage();
+// Sets the window's controls as a user's clicks would, so their handlers run.
+void ApplyCliOptions(const CliOptions& options, Form1& form);
+// An existing file whose name ends in ".mkv" (any letter case), or an existing folder.
+bool IsConvertibleArgument(const std::string& argumentText);
+// The decoding graph of this platform.
+std::shared_ptr<dshow::GraphBackend> MakeDefaultGraphBackend();
+
+}  // namespace parvela

@@ -1,0 +1,100 @@
+// parvela-cli: the window's start-up without a window, for scripts and servers.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "app/cli_options.h"
+#include "fsutil/fsutil.h"
+#include "process/process.h"
+#include "ui/form1.h"
+#include "ui/window_host.h"
+
+namespace {
+
+void OnInterrupt(int signal) {
+  parvela::TerminateRunningTool();
+  _exit(128 + signal);
+}
+
+// Every progress text becomes a line; on a terminal the once-a-second audio counter redraws
+// one line instead of scrolling.
+class ProgressPrinter {
+ public:
+  explicit ProgressPrinter(bool terminal) : terminal_(terminal) {}
+  ~ProgressPrinter() { EndCounterLine(); }
+  void Print(const std::string& text) {
+    const bool counter = terminal_ && text.rfind("Extracting ", 0) == 0 &&
+                         text.find(" seconds of Audio :") != std::string::npos;
+    if (counter) {
+      std::printf("\r%s\033[K", text.c_str());
+      counterOpen_ = true;
+    } else {
+      EndCounterLine();
+      std::printf("%s\n", text.c_str());
+    }
+    std::fflush(stdout);
+  }
+
+ private:
+  void EndCounterLine() {
+    if (counterOpen_) std::printf("\n");
+    counterOpen_ = false;
+  }
+  bool terminal_;
+  bool counterOpen_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace parvela;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  CliOptions options;
+  std::string error;
+  if (!ParseCliOptions(args, options, error)) {
+    std::cerr << "parvela-cli: " << error << "\n" << CliUsage();
+    return 2;
+  }
+  if (options.help) {
+    std::cout << CliUsage();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "parvela-cli " << PARVELA_VERSION << "\n";
+    return 0;
+  }
+  if (options.argumentText.empty()) {
+    std::cerr << "parvela-cli: no MKV file or folder given\n" << CliUsage();
+    return 2;
+  }
+  if (!IsConvertibleArgument(options.argumentText)) {
+    std::cerr << "parvela-cli: not an MKV file or a folder: " << options.argumentText << "\n";
+    return 2;
+  }
+
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+
+  PosixProcessRunner runner(options.verbose);
+  HeadlessHost host;
+  RealSleeper sleeper;
+  Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
+  auto graph = MakeDefaultGraphBackend();
+  app.graph = graph.get();
+  app.argumentText = options.argumentText;
+
+  Form1 form(app);
+  ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);
+  form.txtProgress.Observe([&] { printer.Print(form.txtProgress.Text()); });
+
+  // The window's start-up, with the options set between the settings and the argument.
+  form.LoadSettings();
+  ApplyCliOptions(options, form);
+  form.cmdLine();
+  return host.ErrorsShown() > 0 ? 1 : 0;
+}

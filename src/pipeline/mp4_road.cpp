@@ -1,0 +1,144 @@
+#include "dshow/dshow.h"
+#include "fsutil/cleanup.h"
+#include "fsutil/fsutil.h"
+#include "pipeline/conversion.h"
+#include "pipeline/pipeline.h"
+#include "process/process.h"
+
+namespace parvela {
+
+namespace {
+
+bool IsOneOf(const std::string& value, std::initializer_list<const char*> set) {
+  for (const char* s : set) {
+    if (value == s) return true;
+  }
+  return false;
+}
+
+// "23.976" -> "23976": the rate in thousandths, printed as a plain whole number.
+std::string RateNumber(const std::string& fpsText) {
+  std::string digits;
+  for (char c : fpsText) {
+    if (c != '.') digits.push_back(c);
+  }
+  size_t first = digits.find_first_not_of('0');
+  return first == std::string::npos ? std::string("0") : digits.substr(first);
+}
+
+}  // namespace
+
+void Conversion::Mp4Road() {
+  DecodeOrBackup();
+  RetimeTo25Fps();
+  EncodeAac();
+  AssembleMp4();
+  FinishMp4();
+}
+
+void Conversion::DecodeOrBackup() {
+  if (!IsOneOf(f.audioExt, {"ac3", "dts", "aac", "mp3"}) || f.chkFF.Checked()) return;
+  DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  if (!FileIsPresent(Out("movie.wav"))) BackupDecode();
+}
+
+void Conversion::BackupDecode() {
+  Progress("Extracting audio with backup method.");
+  Run(Quoted(f.tools.strMKV) + " tracks " + Quoted(TrimBlanks(f.strFullname)) + " " + f.txtS2.Text() + ":" +
+      Quoted(ExtractedAudio()));
+  const std::string wav = Quoted(Out("movie.wav"));
+  if (f.audioExt == "aac") {
+    Run(Quoted(f.tools.faadPath) + " -d " + Quoted(Out("movie.aac")) + " -o " + wav);
+  } else if (f.audioExt == "mp3") {
+    Run(Quoted(f.tools.strFF) + " -i " + Quoted(Out("movie.mp3")) + " -acodec pcm_s16le " + wav);
+  } else {
+    Run(Quoted(f.tools.valdecPath) + " " + Quoted(ExtractedAudio()) + " -wav " + wav +
+        " -spk:2 -fmt:0 -drc+ -gain:8 -drc_power:8 ");
+  }
+  DeleteFile(ExtractedAudio());
+}
+
+void Conversion::RetimeTo25Fps() {
+  const std::string rateText = f.txtSFPS.Text();
+  if (!f.chk25.Checked() || rateText == "25.000") return;
+  f.fpsArg = "25.000";
+  Run(Quoted(f.tools.soundstretchPath) + " " + Quoted(Out("movie.wav")) + " " + Quoted(Out("movie2.wav")) +
+      " -pitch=-1 ");
+  Delete("movie.wav");
+  Run(Quoted(f.tools.besweetPath) + " -core( -input " + Quoted(Out("movie2.wav")) + " -2ch -output " +
+      Quoted(Out("movie.wav")) + " ) -ota( -r " + RateNumber(rateText) + " 25000 ) ");
+  Delete("movie2.wav");
+}
+
+void Conversion::EncodeAac() {
+  Progress("Encoding Audio");
+  app.host.DoEvents();
+  // Adding to an existing MP4 would give it a second pair of tracks: start from a fresh file.
+  DeleteFile(Mp4OutputPath());
+  if (f.audioExt == "ogg" || f.chkFF.Checked()) {
+    Run(Quoted(f.tools.strFF) + " -f " + f.audioExt + " -i " + Quoted(ExtractedAudio()) +
+        " -acodec libfaac -ac 2 -ab 224kb " + Quoted(Out("movie.aac")));
+    DeleteFile(ExtractedAudio());
+  } else if (f.neroFound) {
+    Run(Quoted(f.neroPath) + " -lc -br 256000 -if " + Quoted(Out("movie.wav")) + " -of  " +
+        Quoted(Mp4OutputPath()));
+    Delete("movie.wav");
+  } else {
+    Run(Quoted(f.tools.strFF) + " -f wav -i " + Quoted(Out("movie.wav")) + " -acodec libfaac -ac 2 -ab 224kb " +
+        Quoted(Out("movie.aac")));
+    Delete("movie.wav");
+  }
+}
+
+std::string Conversion::Mp4BoxLine() const {
+  std::string tmp = f.outputFolder.substr(0, f.outputFolder.size() - 1);
+  if (tmp.empty()) tmp = std::string(1, kSep);  // the root folder has no shorter form
+  const std::string& par = app.sourceInfo.parSuffix;
+  const std::string tail = " " + Quoted(Mp4OutputPath()) + " -tmp " + Quoted(tmp);
+  const std::string mp4box = Quoted(f.tools.strMP4);
+  if (app.sourceInfo.vfwVideo) {
+    return mp4box + " -fps " + f.fpsArg + " -add " + Quoted(Out("movie_video.h264" + par)) + tail;
+  }
+  const bool audioInOutput = (IsOneOf(f.audioExt, {"mp3", "aac", "ac3", "dts"}) || f.chk25.Checked()) &&
+                             !f.chkFF.Checked() && f.neroFound;
+  if (audioInOutput) {
+    return mp4box + "  -fps " + f.fpsArg + " -add " + Quoted(Out("movie.h264" + par)) + tail;
+  }
+  return mp4box + " -add " + Quoted(Out("movie.aac")) + " -add " +
+         Quoted(Out("movie.h264:fps=" + f.fpsArg + par)) + tail;
+}
+
+void Conversion::AssembleMp4() {
+  Progress("Creating MP4");
+  app.host.Repaint();
+  app.host.DoEvents();
+  const std::string line = Mp4BoxLine();
+  Run(line);
+  LogLine(line);
+}
+
+void Conversion::FinishMp4() {
+  Progress("Cleaning temporary files");
+  app.sleeper.Sleep(1000);
+  app.host.DoEvents();
+  FileHandle handle;
+  uint64_t size = 0;
+  OpenFileAndGetSize(Mp4OutputPath(), handle, size);
+  CloseFileHandle(handle);
+  if (size == 0) {
+    Progress("Conversion Error");
+    app.host.MessageBox("Error creating " + Mp4OutputPath() +
+                            ", quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.",
+                        "MP4box error", MsgIcon::Critical, MsgButtons::Ok);
+    return;
+  }
+  DeleteMp4TempFiles(f.txtTMP);
+  f.strSubBrowse.clear();
+  Progress("Conversion done");
+  f.cmbSubs.SetVisible(false);
+  f.lblSRTFound.SetVisible(false);
+  app.host.Repaint();
+  CommonEnd();
+}
+
+}  // namespace parvela

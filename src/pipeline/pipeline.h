@@ -1,0 +1,23 @@
+// The conversion pipeline's helpers that other parts of the program use.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace parvela {
+
+// The frame-rate argument for encoders and the muxer: "23.976" -> "24000/1001",
+// "29.970" -> "30000/1001", "25.000" -> "25".
+std::string MakeFpsArg(const std::string& fpsText);
+
+// mkvextract's command line: the tool, " tracks ", the trimmed source, and each track
+// specification after one blank.
+std::string MkvextractLine(const std::string& strMKV, const std::string& source,
+                           const std::vector<std::string>& trackSpecs);
+// A track specification: the track number, ":" and the quoted target path.
+std::string TrackSpec(const std::string& track, const std::string& target);
+
+// The MP4 road's output name: every "." of the base name becomes "_", then ".mp4".
+std::string Mp4OutputName(const std::string& baseName);
+
+}  // namespace parvela

@@ -1,14 +1,143 @@
+// Start-up, the command-line argument, folder batches and the register batch file.
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "fsutil/fsutil.h"
 #include "ui/form1.h"
 
 namespace parvela {
 
-void Form1::Form_Load() {}
-void Form1::Form_DblClick() {}
-void Form1::cmdFolder_Click() {}
-void Form1::LoadSettings() {}
-void Form1::SaveSettings() {}
-void Form1::cmdLine() {}
-void Form1::cmdlineFile(const std::string&) {}
-void Form1::cmdlineFolder(const std::string&) {}
+namespace {
+
+std::string WithSep(const std::string& folder) {
+  return !folder.empty() && folder.back() == kSep ? folder : folder + kSep;
+}
+
+std::string DropLast(const std::string& text, size_t count) {
+  return text.size() < count ? std::string() : text.substr(0, text.size() - count);
+}
+
+bool HasMkvExtension(const std::string& text) {
+  if (text.size() < 4) return false;
+  std::string tail = text.substr(text.size() - 4);
+  for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return tail == ".MKV";
+}
+
+// The name the MP4 road really gives its output: the name less its extension, every "." made "_".
+std::string Mp4OutputName(const std::string& name) {
+  std::string base = DropLast(name, 4);
+  std::replace(base.begin(), base.end(), '.', '_');
+  return base + ".mp4";
+}
+
+// A source counts as converted when its output already lies in the output folder. Besides the
+// two names the batch always looked for, the MP4 road's own name counts: without it a source
+// with dots in its name would be converted again on every batch.
+bool AlreadyConverted(const std::string& outputFolder, const std::string& name) {
+  const std::string folder = WithSep(outputFolder);
+  const std::string stem = DropLast(name, 3);  // "film.mkv" -> "film."
+  return FileIsPresent(folder + stem + "mp4") || FileIsPresent(folder + stem + "mpg") ||
+         FileIsPresent(folder + Mp4OutputName(name));
+}
+
+struct Batch {
+  std::string sourceFolder;  // ends in the separator
+  std::vector<std::string> names;
+  std::string outputFolder;  // for the skip test only
+  bool interactive;          // the "Folder" button repaints once more per file
+};
+
+void RunBatch(Form1& form, const Batch& batch) {
+  const size_t count = batch.names.size();
+  for (size_t i = 0; i < count; ++i) {
+    form.lblMulti.SetCaption(std::to_string(i + 1) + " of " + std::to_string(count));
+    form.lblMulti.SetVisible(true);
+    form.app.host.Repaint();
+    const std::string full = batch.sourceFolder + batch.names[i];
+    form.strFullname = full;
+    if (AlreadyConverted(batch.outputFolder, batch.names[i])) continue;
+    form.ReadInfo(full);
+    form.txtFile.SetText(full);
+    if (batch.interactive) form.app.host.Repaint();
+    form.strFilename = full;
+    form.Command2_Click();
+    form.bSplit = false;
+  }
+  form.lblMulti.SetVisible(false);
+}
+
+std::vector<std::string> MkvFilesIn(const std::string& folder) {
+  std::vector<std::string> names = FindFiles(WithSep(folder) + "*.mkv");
+  if (names.front().empty()) names.clear();
+  return names;
+}
+
+std::string RegisterLine(const std::string& component) { return "regsvr32 \"" + component + "\""; }
+
+}  // namespace
+
+void Form1::Form_Load() {
+  LoadSettings();
+  cmdLine();
+}
+
+void Form1::cmdLine() {
+  // The argument is one path, taken whole: not split at blanks, quotes kept.
+  const std::string text = app.argumentText;
+  app.bCmdLine = !text.empty();
+  if (text.empty()) return;
+  if (HasMkvExtension(text) && FileIsPresent(text)) cmdlineFile(text);
+  if (FolderExists(text)) cmdlineFolder(text);
+}
+
+void Form1::cmdlineFile(const std::string& strFile) {
+  ReadInfo(strFile);
+  txtFile.SetText(strFile);
+  strFullname = strFile;
+  Command2_Click();
+}
+
+void Form1::cmdlineFolder(const std::string& strpath) {
+  app.bBatch = true;
+  bSplit = false;
+  if (strpath.empty()) return;
+  Batch batch{WithSep(strpath), {}, txtTMP.Text(), false};
+  batch.names = MkvFilesIn(strpath);
+  if (batch.names.empty()) return;
+  RunBatch(*this, batch);
+}
+
+void Form1::cmdFolder_Click() {
+  app.host.SetTopmost(true);
+  lblSRTFound.SetVisible(false);
+  cmbSubs.SetVisible(false);
+  app.bBatch = true;
+  bSplit = false;
+
+  const std::string folder =
+      app.host.BrowseForFolder("Please select a folder with MKV files to be converted.");
+  if (folder.empty()) return;
+  Batch batch{WithSep(folder), MkvFilesIn(folder), {}, true};
+  if (batch.names.empty()) return;
+
+  const bool intoSource = app.host.MessageBox("Store resulting files in source folder ?", "",
+                                              MsgIcon::None, MsgButtons::YesNo) == MsgAnswer::Yes;
+  const std::string remembered = txtTMP.Text();
+  if (intoSource) txtTMP.SetText(batch.sourceFolder);
+  batch.outputFolder = intoSource ? folder : remembered;
+
+  RunBatch(*this, batch);
+  // The driver adds the missing separator again on its next run.
+  txtTMP.SetText(intoSource ? folder : remembered);
+}
+
+void Form1::Form_DblClick() {
+  const std::string batchFile = app.appFolder + kSep + "register.bat";
+  DeleteFile(batchFile);  // a read-only file stays, and is not written either
+  WriteTextLines(batchFile, {RegisterLine(app.appFolder + kSep + "FSFWrap.dll"),
+                             RegisterLine(app.appFolder + kSep + "WAVDEST.AX")});
+}
 
 }  // namespace parvela

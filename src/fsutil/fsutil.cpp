@@ -162,6 +162,9 @@ bool RenameFile(const std::string& from, const std::string& to) {
 namespace {
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines, bool append) {
+  // A read-only file is not written, not even by root: the write fails as it does on Windows.
+  struct stat st;
+  if (StatPath(path, st) && !OwnerMayWrite(st)) return false;
   std::ofstream out(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
   if (!out) return false;
   std::string buffer;

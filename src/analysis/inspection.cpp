@@ -1,7 +1,117 @@
+// Source inspection: mkvinfo describes the source, the parser reads the report, and for H.264
+// the checker decides whether the stream must be re-encoded.
+#include <vector>
+
+#include "analysis/analysis.h"
+#include "analysis/report_text.h"
+#include "fsutil/fsutil.h"
+#include "process/process.h"
 #include "ui/form1.h"
 
 namespace parvela {
 
-void Form1::ReadInfo(const std::string&) {}
+namespace {
+
+// The tool has already ended when the runner returns, so a report that is not there after a
+// short grace period (a slow file system) is not coming.
+constexpr int kReportPollMs = 50;
+constexpr int kReportWaitMs = 3000;
+
+constexpr const char* kInspectionErrorTitle = "Inspection error";
+
+bool WaitForReport(Application& app) {
+  const std::string report = app.InfoReportPath();
+  for (int waited = 0;; waited += kReportPollMs) {
+    if (FileIsPresent(report)) return true;
+    if (waited >= kReportWaitMs) return false;
+    app.host.DoEvents();
+    app.sleeper.Sleep(kReportPollMs);
+  }
+}
+
+void ShowInspectionError(Application& app, const std::string& text) {
+  app.host.MessageBox(text, kInspectionErrorTitle, MsgIcon::Critical, MsgButtons::Ok);
+}
+
+void ShowNoReport(Application& app, const std::string& toolName, const std::string& toolPath) {
+  ShowInspectionError(app, toolName + " wrote no report (" + app.InfoReportPath() + "). Is " + toolPath +
+                               " installed?");
+}
+
+// Sets "MPEG2 Recode" and runs its handler exactly once, whether or not the value changed.
+void SetRecode(Form1& form, int value) {
+  const bool unchanged = form.chkMP2.Value() == value;
+  form.chkMP2.SetValue(value);  // a change runs the handler by itself
+  if (unchanged) form.chkMP2_Click();
+}
+
+// A checker that leaves no report counts as a pass: a missing checker must not switch a source
+// to re-encoding on a guess.
+void CheckAvcPlayability(Form1& form, const std::string& source) {
+  Application& app = form.app;
+  app.runner.RunAndWait(Quoted(form.tools.x264CheckerPath) + " " + Quoted(source) + " " +
+                        Quoted(app.InfoReportPath()));
+  bool playable = true;
+  if (WaitForReport(app)) {
+    playable = ReadCheckerVerdict(form);
+  } else {
+    ShowNoReport(app, "x264_checker", form.tools.x264CheckerPath);
+  }
+  if (!playable) {
+    if (!app.bBatch && !app.bCmdLine && !form.bSplit) {
+      app.host.MessageBox(
+          "This AVC file is not playable on PS3 or 360. Setting mpeg2 output to convert to playable format.", "",
+          MsgIcon::None, MsgButtons::Ok);
+    }
+    SetRecode(form, 1);
+  } else if (!form.bSplit) {
+    SetRecode(form, 0);
+  }
+}
+
+}  // namespace
+
+bool ReadCheckerVerdict(Form1& form) {
+  const std::string report = form.app.InfoReportPath();
+  std::vector<std::string> lines;
+  ReadTextLines(report, lines);
+  bool passed = true;
+  {
+    // Without a debug log the verdict still counts; only its record is lost.
+    analysis::DebugLog log(form.app.DebugLogPath());
+    for (const std::string& line : lines) {
+      if (log.IsOpen()) log.Write(line);
+      if (Contains(line, "dpb check: [FAILED]")) passed = false;
+    }
+  }
+  DeleteFile(report);
+  return passed;
+}
+
+void Form1::ReadInfo(const std::string& sourcePath) {
+  if (tools.strMKVInfo.empty()) tools.Fill(app.appFolder);
+  const std::string source = TrimBlanks(sourcePath);
+  app.runner.RunAndWait(Quoted(tools.strMKVInfo) + " " + Quoted(source) + " -o " +
+                        Quoted(app.appFolder + kSep + "info.txt"));
+  // A failed inspection leaves the source uninspected, so that "Convert" tries again.
+  if (!WaitForReport(app)) {
+    app.sourceInfo.videoKind.clear();
+    ShowNoReport(app, "mkvinfo", tools.strMKVInfo);
+    return;
+  }
+  if (!ParseSourceReport(*this)) {
+    app.sourceInfo.videoKind.clear();
+    ShowInspectionError(app, "The debug log (" + app.DebugLogPath() + ") cannot be written.");
+    return;
+  }
+  const std::string& kind = app.sourceInfo.videoKind;
+  if (kind == "vc1") {
+    chkVob.SetEnabled(false);
+    chk25.SetEnabled(false);
+    chkFF.SetEnabled(false);
+  } else if (kind == "avc") {
+    CheckAvcPlayability(*this, source);
+  }
+}
 
 }  // namespace parvela

@@ -1,0 +1,229 @@
+// The mkvinfo report parser. It reads mkvinfo's classic indented tree by substring tests and
+// fixed 1-based columns; those columns are the contract with the report layout:
+//   "|  + Default duration: 41.708ms (23.976 fps for a video track)"  frame rate at 34, 6 chars
+//   "|   + Pixel width: 1920"                                           value after column 19
+//   "|   + Display width: 1920"                                         value after column 21
+//   "|  + Language: eng"                                                audio language from 15
+#include <charconv>
+#include <optional>
+#include <utility>
+
+#include "analysis/analysis.h"
+#include "analysis/report_text.h"
+#include "fsutil/fsutil.h"
+#include "ui/form1.h"
+
+namespace parvela {
+
+namespace {
+
+using analysis::Columns;
+using analysis::DebugLog;
+using analysis::FromColumn;
+using analysis::LastChars;
+using analysis::ReportCursor;
+
+struct Parse {
+  Form1& form;
+  SourceInfo& info;
+  DebugLog& log;
+  const std::vector<std::string>& lines;
+  int audioRows = 0;
+  int subtitleRows = 0;
+};
+
+std::optional<long long> AsInteger(const std::string& text) {
+  const std::string trimmed = TrimBlanks(text);
+  long long value = 0;
+  const char* end = trimmed.data() + trimmed.size();
+  auto [ptr, ec] = std::from_chars(trimmed.data(), end, value);
+  if (trimmed.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+// A track stored narrower than it is shown gets the pixel aspect for the MP4 muxer. Widths that
+// are not numbers give no suffix: there is nothing sound to compare.
+std::string ParSuffix(const std::string& pixelWidth, const std::string& displayWidth) {
+  if (displayWidth == pixelWidth) return {};
+  auto pixel = AsInteger(pixelWidth);
+  auto display = AsInteger(displayWidth);
+  if (!pixel || !display || *pixel >= *display) return {};
+  return ":par=" + displayWidth + ":" + pixelWidth;
+}
+
+void CopyPass(Parse& p) {
+  for (const std::string& line : p.lines) {
+    p.log.Write(line);
+    if (!Contains(line, "VFW/FOURCC")) continue;
+    p.log.Write("Embedded VFW/FOURCC file in mkv");
+    p.form.txtS1.SetText("1");
+    p.info.vfwVideo = true;
+  }
+}
+
+void VideoKindPass(Parse& p) {
+  for (const std::string& line : p.lines) {
+    if (p.info.videoKind == "vc1") return;
+    if (Contains(line, "FourCC: WVC1")) {
+      p.log.Write("VC1 mkv");
+      p.info.videoKind = "vc1";
+    }
+    if (Contains(line, "Codec ID: V_MPEG2")) {
+      p.log.Write("mpeg2 mkv");
+      p.info.videoKind = "mpeg2";
+    }
+    if (Contains(line, "Codec ID: V_MPEG4/ISO/AVC")) {
+      p.log.Write("AVC mkv");
+      p.info.videoKind = "avc";
+    }
+  }
+}
+
+// False when the report ended during the track: the pass ends with it.
+bool ReadVideoTrack(Parse& p, ReportCursor& c, int counter) {
+  p.form.txtS1.SetText(std::to_string(counter));
+  p.log.Write("Video found on track " + std::to_string(counter));
+  if (!c.ForwardTo("fps for a video track")) return false;
+  p.form.txtSFPS.SetText(Columns(c.Line(), 34, 6));
+  if (!c.ForwardTo("Pixel width")) return false;
+  std::string width = FromColumn(c.Line(), 20);
+  if (width.empty()) width = "0";
+  if (!c.Next()) return false;
+  // The height label is one character longer, so this keeps a leading blank; it is only logged.
+  const std::string height = FromColumn(c.Line(), 20);
+  if (!c.ForwardTo("Display width")) return false;
+  p.info.parSuffix = ParSuffix(width, FromColumn(c.Line(), 22));
+  p.log.Write("Video info: Pixel resolution: " + width + "x" + height +
+              ". Display resolution adaptation: " + p.info.parSuffix);
+  return true;
+}
+
+// Applies every codec test that matches the Codec ID line; the last match is the track's code.
+std::string AudioCodeOf(Parse& p, const std::string& line, int counter, std::string code) {
+  static const std::pair<const char*, int> kCodecs[] = {
+      {"A_AC3", 0}, {"DTS", 1}, {"A_VORBIS", 2}, {"A_MPEG/L3", 3}, {"A_AAC", 4}};
+  for (const auto& [tag, index] : kCodecs) {
+    if (!Contains(line, tag)) continue;
+    p.form.txtS2.SetText(std::to_string(counter));
+    p.form.Option1.Select(index);
+    // Only AC-3 can be decoded by ffmpeg for the sync work-around.
+    if (index > 0) p.form.chkFF.SetEnabled(false);
+    code = std::to_string(index);
+  }
+  return code;
+}
+
+bool ReadAudioTrack(Parse& p, ReportCursor& c, int counter, std::string& previousCode) {
+  if (!c.ForwardTo("Codec ID")) return false;
+  previousCode = AudioCodeOf(p, c.Line(), counter, previousCode);
+  if (!c.ForwardTo("Language:")) return false;
+  if (p.audioRows < kTrackRows) {
+    p.info.audioTracks[static_cast<size_t>(p.audioRows++)] = {FromColumn(c.Line(), 15), previousCode,
+                                                               std::to_string(counter)};
+  }
+  return true;
+}
+
+void TrackPass(Parse& p) {
+  ReportCursor c(p.lines);
+  int counter = 0;
+  bool videoSeen = false;
+  std::string previousCode;
+  while (c.Next()) {
+    if (!Contains(c.Line(), "+ A track")) continue;
+    ++counter;
+    if (!c.ForwardTo("Track type")) return;
+    const std::string type = TrimBlanks(LastChars(c.Line(), 5));
+    bool more = true;
+    if (type == "video" && !videoSeen) {
+      more = ReadVideoTrack(p, c, counter);
+      videoSeen = true;
+    } else if (type == "audio") {
+      more = ReadAudioTrack(p, c, counter, previousCode);
+    }
+    if (!more) return;
+  }
+}
+
+// The code starts ten characters after "Language:", past the label and its blank.
+std::string SubtitleLanguage(const std::string& line) {
+  const size_t at = line.find("Language:");
+  std::string language = FromColumn(line, (at == std::string::npos ? 0 : at + 1) + 10);
+  return language == "und" ? "undefined" : language;
+}
+
+bool ReadSubtitleTrack(Parse& p, ReportCursor& c, int counter) {
+  if (!c.ForwardTo("Codec ID")) return false;
+  std::string format = LastChars(c.Line(), 3);
+  std::string_view languageLabel = "Language:";
+  if (format == "TF8") {  // S_TEXT/UTF8
+    format = "srt";
+    languageLabel = "Language";
+  } else if (format != "SSA" && format != "ASS") {
+    return true;  // bitmap and other subtitles cannot be burnt in
+  }
+  if (!c.ForwardTo(languageLabel)) return false;
+  if (p.subtitleRows < kTrackRows) {
+    p.info.subtitleTracks[static_cast<size_t>(p.subtitleRows++)] = {SubtitleLanguage(c.Line()), format,
+                                                                     std::to_string(counter)};
+  }
+  return true;
+}
+
+void SubtitlePass(Parse& p) {
+  ReportCursor c(p.lines);
+  int counter = 0;
+  while (c.Next()) {
+    if (Contains(c.Line(), "+ A track")) {
+      ++counter;
+    } else if (EndsWith(TrimBlanks(c.Line()), "subtitles")) {
+      if (!ReadSubtitleTrack(p, c, counter)) return;
+    }
+  }
+}
+
+void ShowSubtitleControls(Parse& p) {
+  Form1& f = p.form;
+  const bool any = p.subtitleRows > 0;
+  for (int i = 0; i < p.subtitleRows; ++i) f.cmbSubs.AddItem(p.info.subtitleTracks[static_cast<size_t>(i)].language);
+  f.cmbSubs.SetVisible(any);
+  if (any) f.chkSubs.SetValue(0);
+  f.chkSubs.SetVisible(any);
+  f.lblSubs.SetVisible(any);
+  if (any) f.cmbSubs.SetListIndex(0);
+}
+
+void UpdateWindow(Parse& p) {
+  Form1& f = p.form;
+  f.cmbAudio.Clear();
+  f.cmbSubs.Clear();
+  for (int i = 0; i < p.audioRows; ++i) f.cmbAudio.AddItem(p.info.audioTracks[static_cast<size_t>(i)].language);
+  f.cmbAudio.SetListIndex(0);  // runs cmbAudio_Click when there is an entry
+  const AudioTrackRow& first = p.info.audioTracks[0];
+  if (!first.codecCode.empty()) f.Option1.Select(std::stoi(first.codecCode));
+  f.txtS2.SetText(first.trackNumber);
+  ShowSubtitleControls(p);
+}
+
+}  // namespace
+
+bool ParseSourceReport(Form1& form) {
+  DebugLog log(form.app.DebugLogPath());
+  if (!log.IsOpen()) return false;
+  const std::string report = form.app.InfoReportPath();
+  std::vector<std::string> lines;
+  ReadTextLines(report, lines);  // a report that cannot be read parses as an empty one
+  form.app.sourceInfo = SourceInfo{};
+  Parse p{form, form.app.sourceInfo, log, lines};
+  CopyPass(p);
+  VideoKindPass(p);
+  if (p.info.videoKind != "mpeg2" && !p.info.vfwVideo) {
+    TrackPass(p);
+    SubtitlePass(p);
+  }
+  UpdateWindow(p);
+  DeleteFile(report);
+  return true;
+}
+
+}  // namespace parvela

@@ -29,6 +29,8 @@ std::string RateNumber(const std::string& fpsText) {
 }  // namespace
 
 void Conversion::Mp4Road() {
+  // The muxer gets the exact rate ("24000/1001", not "23.976"); the 25 fps step may replace it.
+  f.fpsArg = MakeFpsArg(f.fpsText);
   DecodeOrBackup();
   RetimeTo25Fps();
   EncodeAac();

@@ -1,0 +1,356 @@
+// The MP4 road, command line by command line, with the tools played by the test.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "form_fixture.h"
+#include "fsutil/fsutil.h"
+#include "pipeline/pipeline.h"
+
+namespace parvela {
+namespace {
+
+using testing::FormFixture;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+using Lines = std::vector<std::string>;
+
+const std::string kSpsLevel51("\x00\x00\x00\x01\x67\x64\x00\x33\xAC", 9);
+
+// Plays each tool: writes the files its command line asks for, unless told to fail.
+class ToolPlayer {
+ public:
+  std::set<std::string> failing;  // program file names that leave nothing
+
+  int operator()(const std::string& line) {
+    Lines a = SplitCommandLine(line);
+    const std::string tool = FileNamePart(a[0]);
+    if (failing.count(tool)) return 1;
+    auto after = [&](const std::string& opt) {
+      for (size_t i = 0; i + 1 < a.size(); ++i)
+        if (a[i] == opt) return a[i + 1];
+      return std::string();
+    };
+    if (tool == "mkvextract.exe") {
+      for (size_t i = 3; i < a.size(); ++i) {
+        const std::string path = a[i].substr(a[i].find(':') + 1);
+        WriteFile(path, EndsWith(path, ".h264") ? kSpsLevel51 + "video" : "track");
+      }
+    } else if (tool == "MP4Box.exe") {
+      if (after("-aviraw") == "video") {
+        WriteFile(FolderPart(a.back()) + "movie_video.h264", kSpsLevel51);
+      } else {
+        WriteFile(a[a.size() - 3], "mp4");
+      }
+    } else if (tool == "valdec.exe") {
+      WriteFile(after("-wav"), "wav");
+    } else if (tool == "faad.exe") {
+      WriteFile(after("-o"), "wav");
+    } else if (tool == "BeSweet.exe") {
+      WriteFile(after("-output"), "wav");
+    } else if (tool == "soundstretch.exe") {
+      WriteFile(a[2], "wav");
+    } else if (tool.rfind("neroAacEnc", 0) == 0) {
+      WriteFile(after("-of"), "mp4 with audio");
+    } else {
+      WriteFile(a.back(), "out");  // FFmpeg
+    }
+    return 0;
+  }
+};
+
+class Mp4Road : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fx.runner.onRun = [this](const std::string& line) { return player(line); };
+    A = fx.appDir.path();
+    O = out.path() + "/";
+    source = in.path() + "/film.mkv";
+    WriteFile(source, "mkv");
+    fx.app.sourceInfo.videoKind = "avc";
+    fx.form.Option1.Select(0);
+    fx.form.txtFile.SetText(source);
+    fx.form.txtTMP.SetText(O);
+    fx.form.txtS1.SetText("1");
+    fx.form.txtS2.SetText("2");
+    fx.form.txtSFPS.SetText("23.976");
+    fx.form.Check1.SetValue(0);
+    fx.form.txtProgress.Observe([this] { progress.push_back(fx.form.txtProgress.Text()); });
+  }
+  // The decoding graph has no filters here: a movie.wav written beforehand stands for its work.
+  void GraphWritesWav() { WriteFile(O + "movie.wav", "wav"); }
+  void Convert() {
+    fx.form.Command2_Click();
+  }
+  std::string Q(const std::string& s) const { return "\"" + s + "\""; }
+  std::string Extract(const std::string& specs) const {
+    return Q(A + "/MKVToolnix/mkvextract.exe") + " tracks " + Q(source) + " " + specs;
+  }
+  std::string FfmpegFromWav() const {
+    return Q(A + "/FFMpeg/FFmpeg.exe") + " -f wav -i " + Q(O + "movie.wav") + " -acodec libfaac -ac 2 -ab 224kb " +
+           Q(O + "movie.aac");
+  }
+  std::string TwoTrack(const std::string& fps, const std::string& par = "", const std::string& name = "film.mp4") {
+    return Q(A + "/MP4Box/MP4Box.exe") + " -add " + Q(O + "movie.aac") + " -add " +
+           Q(O + "movie.h264:fps=" + fps + par) + " " + Q(O + name) + " -tmp " + Q(out.path());
+  }
+  std::vector<std::string> Remaining() const {
+    std::vector<std::string> names;
+    for (auto& e : std::filesystem::directory_iterator(out.path())) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  FormFixture fx;
+  ToolPlayer player;
+  TempDir in, out;
+  std::string A, O, source;
+  Lines progress;
+};
+
+TEST_F(Mp4Road, DefaultAc3SourceThroughTheGraph) {
+  GraphWritesWav();
+  Convert();
+  EXPECT_EQ(fx.runner.Lines(), (Lines{Extract("1:" + Q(O + "movie.h264")), FfmpegFromWav(), TwoTrack("24000/1001")}));
+  EXPECT_EQ(progress, (Lines{"Extracting video/audio stream", "Adjusting header", "Encoding Audio", "Creating MP4",
+                             "Cleaning temporary files", "Conversion done"}));
+  EXPECT_EQ(Remaining(), Lines{"film.mp4"});
+  EXPECT_EQ(fx.sleeper.waits, std::vector<int>{1000});
+  EXPECT_TRUE(fx.host.messages.empty());
+  EXPECT_EQ(fx.host.log.front(), "NotTopmost");
+  EXPECT_EQ(fx.host.log.back(), "Topmost");
+  // The extraction line is logged before the header stage, the MP4Box line after muxing.
+  EXPECT_EQ(ReadFile(A + "/debug.log"),
+            Extract("1:" + Q(O + "movie.h264")) + "\r\n" + TwoTrack("24000/1001") + "\r\n");
+}
+
+TEST_F(Mp4Road, LevelByteOfTheExtractedStreamIsPatched) {
+  GraphWritesWav();
+  player.failing = {"MP4Box.exe"};
+  Convert();
+  const std::string h264 = ReadFile(O + "movie.h264");
+  ASSERT_EQ(h264.size(), kSpsLevel51.size() + 5);
+  EXPECT_EQ(static_cast<unsigned char>(h264[7]), 0x29);
+  EXPECT_EQ(h264.substr(8), kSpsLevel51.substr(8) + "video");
+}
+
+TEST_F(Mp4Road, BackupDecodersByFormatWhenTheGraphWritesNothing) {
+  struct Case {
+    int button;
+    std::string ext, decoder;
+  };
+  const std::string valdecTail = " -spk:2 -fmt:0 -drc+ -gain:8 -drc_power:8 ";
+  for (const Case& c : std::vector<Case>{
+           {0, "ac3", "\"" + A + "/ac3filter/valdec.exe\" \"" + O + "movie.ac3\" -wav \"" + O + "movie.wav\"" + valdecTail},
+           {1, "dts", "\"" + A + "/ac3filter/valdec.exe\" \"" + O + "movie.dts\" -wav \"" + O + "movie.wav\"" + valdecTail},
+           {4, "aac", "\"" + A + "/ffmpeg/faad.exe\" -d \"" + O + "movie.aac\" -o \"" + O + "movie.wav\""},
+           {3, "mp3", "\"" + A + "/FFMpeg/FFmpeg.exe\" -i \"" + O + "movie.mp3\" -acodec pcm_s16le \"" + O + "movie.wav\""},
+       }) {
+    SCOPED_TRACE(c.ext);
+    fx.runner.calls.clear();
+    progress.clear();
+    fx.form.Option1.Select(c.button);
+    Convert();
+    ASSERT_EQ(fx.runner.calls.size(), 5u);
+    EXPECT_EQ(fx.runner.Lines()[1], Extract("2:" + Q(O + "movie." + c.ext)));
+    EXPECT_EQ(fx.runner.Lines()[2], c.decoder);
+    EXPECT_EQ(fx.runner.Lines()[3], FfmpegFromWav());
+    EXPECT_EQ(progress[2], "Extracting audio with backup method.");
+    EXPECT_EQ(Remaining(), Lines{"film.mp4"});
+  }
+}
+
+TEST_F(Mp4Road, OggTravelsWithTheVideoAndIsEncodedByFfmpegDirectly) {
+  fx.form.Option1.Select(2);
+  Convert();
+  EXPECT_EQ(fx.runner.Lines(),
+            (Lines{Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.ogg")),
+                   Q(A + "/FFMpeg/FFmpeg.exe") + " -f ogg -i " + Q(O + "movie.ogg") +
+                       " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac"),
+                   TwoTrack("24000/1001")}));
+  EXPECT_EQ(std::count(progress.begin(), progress.end(), "Extracting audio with backup method."), 0);
+}
+
+TEST_F(Mp4Road, SafeSyncSkipsTheGraphEvenWithAnEncoderPresent) {
+  WriteFile(A + "/neroAacEnc.exe", "x");
+  fx.form.chkFF.SetValue(1);
+  Convert();
+  EXPECT_EQ(fx.runner.Lines(),
+            (Lines{Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.ac3")),
+                   Q(A + "/FFMpeg/FFmpeg.exe") + " -f ac3 -i " + Q(O + "movie.ac3") +
+                       " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac"),
+                   TwoTrack("24000/1001")}));
+}
+
+TEST_F(Mp4Road, TwentyFiveFpsFrom23976RetimesTheAudio) {
+  GraphWritesWav();
+  fx.form.chk25.SetValue(1);
+  Convert();
+  EXPECT_EQ(fx.runner.Lines(),
+            (Lines{Extract("1:" + Q(O + "movie.h264")),
+                   Q(A + "/Sounds/soundstretch.exe") + " " + Q(O + "movie.wav") + " " + Q(O + "movie2.wav") + " -pitch=-1 ",
+                   Q(A + "/besweet/BeSweet.exe") + " -core( -input " + Q(O + "movie2.wav") + " -2ch -output " +
+                       Q(O + "movie.wav") + " ) -ota( -r 23976 25000 ) ",
+                   FfmpegFromWav(), TwoTrack("25.000")}));
+  EXPECT_EQ(Remaining(), Lines{"film.mp4"});
+}
+
+TEST_F(Mp4Road, TwentyFiveFpsFrom25NeedsNoRetiming) {
+  GraphWritesWav();
+  fx.form.chk25.SetValue(1);
+  fx.form.txtSFPS.SetText("25.000");
+  Convert();
+  EXPECT_EQ(fx.runner.Lines(), (Lines{Extract("1:" + Q(O + "movie.h264")), FfmpegFromWav(), TwoTrack("25")}));
+}
+
+TEST_F(Mp4Road, EncoderInTheAppFolderWritesTheOutputAndMp4BoxAddsVideo) {
+  GraphWritesWav();
+  WriteFile(A + "/neroAacEnc_SSE.exe", "x");
+  fx.app.sourceInfo.parSuffix = ":par=1920:1440";
+  Convert();
+  EXPECT_EQ(fx.runner.Lines(),
+            (Lines{Extract("1:" + Q(O + "movie.h264")),
+                   Q(A + "/neroAacEnc_SSE.exe") + " -lc -br 256000 -if " + Q(O + "movie.wav") + " -of  " +
+                       Q(O + "film.mp4"),
+                   Q(A + "/MP4Box/MP4Box.exe") + "  -fps 24000/1001 -add " + Q(O + "movie.h264:par=1920:1440") + " " +
+                       Q(O + "film.mp4") + " -tmp " + Q(out.path())}));
+  EXPECT_TRUE(fx.form.neroFound);
+}
+
+TEST_F(Mp4Road, FirstEncoderFoundWins) {
+  GraphWritesWav();
+  for (const char* n : {"neroAacEnc_SSE.exe", "neroAacEnc.exe", "neroAacEnc_SSE2.exe"}) WriteFile(A + "/" + n, "x");
+  Convert();
+  EXPECT_EQ(fx.form.neroPath, A + "/neroAacEnc_SSE2.exe");
+}
+
+TEST_F(Mp4Road, VfwVideoIsUnwrappedPatchedAndMuxedInItsOwnForm) {
+  GraphWritesWav();
+  fx.app.sourceInfo.vfwVideo = true;
+  Convert();
+  EXPECT_EQ(fx.runner.Lines(),
+            (Lines{Extract("1:" + Q(O + "movie.avi")),
+                   Q(A + "/MP4Box/MP4Box.exe") + " -aviraw video " + Q(O + "movie.avi"), FfmpegFromWav(),
+                   Q(A + "/MP4Box/MP4Box.exe") + " -fps 24000/1001 -add " + Q(O + "movie_video.h264") + " " +
+                       Q(O + "film.mp4") + " -tmp " + Q(out.path())}));
+}
+
+TEST_F(Mp4Road, AnamorphicSourceCarriesItsPixelAspect) {
+  GraphWritesWav();
+  fx.app.sourceInfo.parSuffix = ":par=1920:1440";
+  Convert();
+  EXPECT_EQ(fx.runner.Lines().back(), TwoTrack("24000/1001", ":par=1920:1440"));
+}
+
+TEST_F(Mp4Road, DottedSourceNameGivesUnderscoredOutput) {
+  GraphWritesWav();
+  source = in.path() + "/my.movie.mkv";
+  WriteFile(source, "mkv");
+  fx.form.txtFile.SetText(source);
+  Convert();
+  EXPECT_EQ(fx.runner.Lines().back(), TwoTrack("24000/1001", "", "my_movie.mp4"));
+  EXPECT_EQ(fx.form.baseName, "my.movie");
+  EXPECT_EQ(fx.form.strMKVPath, in.path() + "/");
+  EXPECT_EQ(Remaining(), Lines{"my_movie.mp4"});
+}
+
+TEST_F(Mp4Road, OutputFolderGetsItsSeparatorInTheWindow) {
+  GraphWritesWav();
+  fx.form.txtTMP.SetText(out.path());
+  Convert();
+  EXPECT_EQ(fx.form.txtTMP.Text(), O);
+  EXPECT_EQ(fx.runner.Lines().back(), TwoTrack("24000/1001"));
+}
+
+TEST_F(Mp4Road, AnEarlierOutputIsReplacedNotAppendedTo) {
+  GraphWritesWav();
+  WriteFile(O + "film.mp4", "old conversion");
+  player.failing = {"MP4Box.exe"};
+  Convert();
+  EXPECT_FALSE(FileIsPresent(O + "film.mp4"));
+  EXPECT_EQ(fx.host.messages.size(), 1u);
+}
+
+TEST_F(Mp4Road, EmptyOutputKeepsTempFilesAndSkipsTheCommonEnd) {
+  GraphWritesWav();
+  fx.form.strSubBrowse = "/subs/film.srt";
+  fx.runner.onRun = [this](const std::string& line) {
+    int rc = player(line);
+    if (line.find("MP4Box.exe") != std::string::npos) WriteFile(O + "film.mp4", "");
+    return rc;
+  };
+  Convert();
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].title, "MP4box error");
+  EXPECT_EQ(fx.host.messages[0].icon, MsgIcon::Critical);
+  EXPECT_EQ(fx.host.messages[0].text, "Error creating " + O +
+                                          "film.mp4, quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.");
+  EXPECT_EQ(progress.back(), "Conversion Error");
+  EXPECT_EQ(Remaining(), (Lines{"film.mp4", "movie.aac", "movie.h264"}));
+  EXPECT_EQ(fx.form.strSubBrowse, "/subs/film.srt");
+  EXPECT_EQ(fx.host.log.back(), "MessageBox MP4box error: " + fx.host.messages[0].text);
+}
+
+TEST_F(Mp4Road, ReadOnlyTempFileSurvivesTheCleanUp) {
+  GraphWritesWav();
+  fx.runner.onRun = [this](const std::string& line) {
+    int rc = player(line);
+    if (line.find("FFmpeg.exe") != std::string::npos) std::filesystem::permissions(O + "movie.aac", std::filesystem::perms::owner_read);
+    return rc;
+  };
+  Convert();
+  EXPECT_EQ(Remaining(), (Lines{"film.mp4", "movie.aac"}));
+  EXPECT_EQ(progress.back(), "Conversion done");
+}
+
+TEST_F(Mp4Road, FolderErrorRunsNothingButTheCommonEnd) {
+  for (auto setup : std::vector<std::function<void()>>{[this] { fx.form.txtFile.SetText(""); },
+                                                         [this] { fx.form.txtTMP.SetText(O + "missing"); }}) {
+    fx.host = {};
+    fx.form.strSubBrowse = "x.srt";
+    setup();
+    Convert();
+    EXPECT_TRUE(fx.runner.calls.empty());
+    ASSERT_EQ(fx.host.messages.size(), 1u);
+    EXPECT_EQ(fx.host.messages[0].text, "Output folder does not exist.");
+    EXPECT_EQ(fx.host.messages[0].title, "Folder error");
+    EXPECT_EQ(fx.host.log.back(), "Topmost");
+    EXPECT_EQ(fx.form.strSubBrowse, "");
+  }
+}
+
+TEST_F(Mp4Road, SourceWithoutAudioIsRefusedBeforeAnyTool) {
+  fx.form.txtS2.SetText("");
+  Convert();
+  EXPECT_TRUE(fx.runner.calls.empty());
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].title, "Audio error");
+}
+
+TEST_F(Mp4Road, StoredX264OptionsAreKeptOrReplacedWhole) {
+  GraphWritesWav();
+  fx.form.strH264Opts = ":frameref=4:custom";
+  fx.form.strSubOpts = "-subpos 80";
+  Convert();
+  EXPECT_EQ(fx.form.strH264Opts, ":frameref=4:custom");
+  EXPECT_EQ(fx.form.strSubOpts, "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 5");
+  fx.form.strH264Opts = ":threads=auto";
+  Convert();
+  EXPECT_EQ(fx.form.strH264Opts,
+            ":threads=auto:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8:me=hex:"
+            "me_range=16:subq=5:chroma_me:mixed_refs:bime:trellis=1:weight_b:b_pyramid:nr=0");
+}
+
+TEST(MakeFpsArg, KnownRatesAndTheNinthDigitRule) {
+  EXPECT_EQ(MakeFpsArg("23.976"), "24000/1001");
+  EXPECT_EQ(MakeFpsArg("23.977"), "24000/1001");
+  EXPECT_EQ(MakeFpsArg("29.970"), "30000/1001");
+  EXPECT_EQ(MakeFpsArg("59.940"), "60000/1001");
+  EXPECT_EQ(MakeFpsArg("25.000"), "25");
+  EXPECT_EQ(MakeFpsArg("30.000"), "30");
+  EXPECT_EQ(MakeFpsArg("x.9"), "x.");
+}
+
+}  // namespace
+}  // namespace parvela

@@ -1,9 +1,9 @@
 // Start-up, the command-line argument, folder batches and the register batch file.
-#include <algorithm>
 #include <cctype>
 #include <vector>
 
 #include "fsutil/fsutil.h"
+#include "pipeline/pipeline.h"
 #include "ui/form1.h"
 
 namespace parvela {
@@ -25,13 +25,6 @@ bool HasMkvExtension(const std::string& text) {
   return tail == ".MKV";
 }
 
-// The name the MP4 road really gives its output: the name less its extension, every "." made "_".
-std::string Mp4OutputName(const std::string& name) {
-  std::string base = DropLast(name, 4);
-  std::replace(base.begin(), base.end(), '.', '_');
-  return base + ".mp4";
-}
-
 // A source counts as converted when its output already lies in the output folder. Besides the
 // two names the batch always looked for, the MP4 road's own name counts: without it a source
 // with dots in its name would be converted again on every batch.
@@ -39,7 +32,7 @@ bool AlreadyConverted(const std::string& outputFolder, const std::string& name) 
   const std::string folder = WithSep(outputFolder);
   const std::string stem = DropLast(name, 3);  // "film.mkv" -> "film."
   return FileIsPresent(folder + stem + "mp4") || FileIsPresent(folder + stem + "mpg") ||
-         FileIsPresent(folder + Mp4OutputName(name));
+         FileIsPresent(folder + Mp4OutputName(DropLast(name, 4)));
 }
 
 struct Batch {

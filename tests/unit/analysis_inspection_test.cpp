@@ -1,0 +1,236 @@
+// Source inspection: the two tool runs, the checker's verdict and the bounded report waits.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <numeric>
+#include <optional>
+
+#include "analysis/analysis.h"
+#include "form_fixture.h"
+#include "fsutil/fsutil.h"
+
+namespace parvela {
+namespace {
+
+using testing::FormFixture;
+using testing::ReadFile;
+using testing::WriteFile;
+
+std::string Report(const std::string& videoCodec) {
+  return "+ Segment, size 52480\r\n"
+         "|+ Segment tracks\r\n"
+         "| + A track\r\n"
+         "|  + Track number: 1 (track ID for mkvmerge & mkvextract: 0)\r\n"
+         "|  + Track type: video\r\n"
+         "|  + Codec ID: " + videoCodec + "\r\n"
+         "|  + Default duration: 41.708ms (23.976 fps for a video track)\r\n"
+         "|  + Video track\r\n"
+         "|   + Pixel width: 1920\r\n"
+         "|   + Pixel height: 1080\r\n"
+         "|   + Display width: 1920\r\n"
+         "| + A track\r\n"
+         "|  + Track number: 2 (track ID for mkvmerge & mkvextract: 1)\r\n"
+         "|  + Track type: audio\r\n"
+         "|  + Codec ID: A_AC3\r\n"
+         "|  + Language: eng\r\n";
+}
+
+const std::string kAvc = Report("V_MPEG4/ISO/AVC");
+const std::string kFailed = "profile: High\r\nlevel: 5.1\r\ndpb check: [FAILED]\r\nsize check: [OK]\r\n";
+const std::string kPassed = "profile: High\r\nlevel: 4.1\r\ndpb check: [OK]\r\n";
+const std::string kNotPlayable =
+    "This AVC file is not playable on PS3 or 360. Setting mpeg2 output to convert to playable format.";
+
+class AnalysisInspectionTest : public ::testing::Test {
+ protected:
+  AnalysisInspectionTest() {
+    fx.runner.onRun = [this](const std::string& line) {
+      const std::optional<std::string>& report = line.starts_with("\"" + Mkvinfo()) ? mkvinfoReport : checkerReport;
+      if (report) WriteFile(ReportPath(), *report);
+      return 0;
+    };
+  }
+  std::string App() const { return fx.appDir.path(); }
+  std::string Mkvinfo() const { return App() + "/MKVToolnix/mkvinfo.exe"; }
+  std::string Checker() const { return App() + "/Checker/x264_checker.exe"; }
+  std::string ReportPath() const { return App() + "/info.txt"; }
+  std::string Source() const { return fx.homeDir.path() + "/My Movie.mkv"; }
+  std::string MkvinfoLine() const {
+    return "\"" + Mkvinfo() + "\" \"" + Source() + "\" -o \"" + ReportPath() + "\"";
+  }
+  std::string CheckerLine() const { return "\"" + Checker() + "\" \"" + Source() + "\" \"" + ReportPath() + "\""; }
+  int DoEventsCount() const { return static_cast<int>(std::count(fx.host.log.begin(), fx.host.log.end(), "DoEvents")); }
+
+  FormFixture fx;
+  Form1& f = fx.form;
+  std::optional<std::string> mkvinfoReport = kAvc;
+  std::optional<std::string> checkerReport = kPassed;
+};
+
+TEST_F(AnalysisInspectionTest, RunsMkvinfoThenTheCheckerWithExactCommandLines) {
+  f.ReadInfo("  " + Source() + " ");
+  EXPECT_EQ(fx.runner.Lines(), (std::vector<std::string>{MkvinfoLine(), CheckerLine()}));
+  EXPECT_EQ(fx.app.sourceInfo.videoKind, "avc");
+  EXPECT_EQ(f.cmbAudio.Items(), (std::vector<std::string>{" eng"}));
+  EXPECT_FALSE(FileIsPresent(ReportPath()));
+  EXPECT_TRUE(fx.host.messages.empty());
+  EXPECT_TRUE(fx.sleeper.waits.empty());
+}
+
+TEST_F(AnalysisInspectionTest, FailedCheckInteractiveShowsTheNoticeOnceAndTicksRecode) {
+  checkerReport = kFailed;
+  f.ReadInfo(Source());
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, kNotPlayable);
+  EXPECT_EQ(fx.host.messages[0].title, "");
+  EXPECT_EQ(fx.host.messages[0].icon, MsgIcon::None);
+  EXPECT_EQ(fx.host.messages[0].buttons, MsgButtons::Ok);
+  EXPECT_EQ(f.chkMP2.Value(), 1);
+  // The handler ran: 25 FPS output is off limits, Embed subs available.
+  EXPECT_FALSE(f.chk25.Enabled());
+  EXPECT_TRUE(f.chkSubs.Enabled());
+  // The whole checker report is logged, the lines after the failure too, then deleted.
+  EXPECT_TRUE(EndsWith(ReadFile(fx.app.DebugLogPath()), kFailed));
+  EXPECT_FALSE(FileIsPresent(ReportPath()));
+}
+
+TEST_F(AnalysisInspectionTest, FailedCheckInBatchCommandLineOrSplitTicksRecodeSilently) {
+  for (int which = 0; which < 3; ++which) {
+    FormFixture run;
+    run.runner.onRun = [&](const std::string& line) {
+      WriteFile(run.app.InfoReportPath(), Contains(line, "mkvinfo.exe") ? kAvc : kFailed);
+      return 0;
+    };
+    run.app.bBatch = which == 0;
+    run.app.bCmdLine = which == 1;
+    run.form.bSplit = which == 2;
+    run.form.ReadInfo(Source());
+    EXPECT_TRUE(run.host.messages.empty()) << which;
+    EXPECT_EQ(run.form.chkMP2.Value(), 1) << which;
+    EXPECT_FALSE(run.form.chk25.Enabled()) << which;
+  }
+}
+
+TEST_F(AnalysisInspectionTest, FailedCheckRunsTheRecodeHandlerWhenAlreadyTicked) {
+  checkerReport = kFailed;
+  f.chkMP2.SetValue(1);
+  f.chk25.SetEnabled(true);
+  f.chkSubs.SetEnabled(false);
+  f.ReadInfo(Source());
+  EXPECT_EQ(f.chkMP2.Value(), 1);
+  EXPECT_FALSE(f.chk25.Enabled());
+  EXPECT_TRUE(f.chkSubs.Enabled());
+}
+
+TEST_F(AnalysisInspectionTest, PassedCheckUnticksRecode) {
+  f.chkMP2.SetValue(1);
+  f.chkSubs.SetValue(1);
+  f.ReadInfo(Source());
+  EXPECT_EQ(f.chkMP2.Value(), 0);
+  EXPECT_EQ(f.chkSubs.Value(), 0);
+  EXPECT_FALSE(f.chkSubs.Enabled());
+  EXPECT_TRUE(f.chk25.Enabled());
+
+  // Unticked already: the handler still runs and enables what recoding had disabled.
+  f.chkVob.SetEnabled(false);
+  f.ReadInfo(Source());
+  EXPECT_TRUE(f.chkVob.Enabled());
+}
+
+TEST_F(AnalysisInspectionTest, PassedCheckDuringASplitLeavesRecodeAlone) {
+  f.bSplit = true;
+  f.chkMP2.SetValue(1);
+  f.chk25.SetEnabled(true);  // would be disabled again if the handler ran
+  f.ReadInfo(Source());
+  EXPECT_EQ(f.chkMP2.Value(), 1);
+  EXPECT_TRUE(f.chk25.Enabled());
+  EXPECT_EQ(fx.runner.calls.size(), 2u);
+}
+
+TEST_F(AnalysisInspectionTest, Vc1SourceDisablesOptionsAndRunsNoChecker) {
+  mkvinfoReport = Report("V_MS/VC1") + "|  + CodecPrivate, length 40 (FourCC: WVC1)\r\n";
+  f.ReadInfo(Source());
+  EXPECT_EQ(fx.runner.Lines(), (std::vector<std::string>{MkvinfoLine()}));
+  EXPECT_FALSE(f.chkVob.Enabled());
+  EXPECT_FALSE(f.chk25.Enabled());
+  EXPECT_FALSE(f.chkFF.Enabled());
+  EXPECT_TRUE(f.chkMP2.Enabled());
+}
+
+TEST_F(AnalysisInspectionTest, Mpeg2SourceRunsNoCheckerAndChangesNoOption) {
+  mkvinfoReport = Report("V_MPEG2");
+  f.chkMP2.SetValue(1);
+  f.ReadInfo(Source());
+  EXPECT_EQ(fx.runner.Lines(), (std::vector<std::string>{MkvinfoLine()}));
+  EXPECT_EQ(f.chkMP2.Value(), 1);
+  EXPECT_TRUE(f.chkVob.Enabled());
+  EXPECT_TRUE(f.chkFF.Enabled());
+}
+
+TEST_F(AnalysisInspectionTest, MissingMkvinfoReportIsReportedOnceAfterABoundedWait) {
+  mkvinfoReport.reset();
+  fx.app.sourceInfo.videoKind = "avc";  // from the previous source
+  f.txtS1.SetText("4");
+  f.ReadInfo(Source());
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text,
+            "mkvinfo wrote no report (" + ReportPath() + "). Is " + Mkvinfo() + " installed?");
+  EXPECT_EQ(fx.host.messages[0].title, "Inspection error");
+  EXPECT_EQ(fx.host.messages[0].icon, MsgIcon::Critical);
+  EXPECT_EQ(fx.app.sourceInfo.videoKind, "");
+  EXPECT_EQ(f.txtS1.Text(), "4");
+  EXPECT_EQ(fx.runner.calls.size(), 1u);
+  EXPECT_EQ(fx.sleeper.waits, std::vector<int>(60, 50));
+  EXPECT_EQ(DoEventsCount(), 60);
+}
+
+TEST_F(AnalysisInspectionTest, ReportAppearingWhileWaitingIsRead) {
+  mkvinfoReport.reset();
+  fx.host.onDoEvents = [this] {
+    if (DoEventsCount() == 3) WriteFile(ReportPath(), kAvc);
+  };
+  f.ReadInfo(Source());
+  EXPECT_EQ(fx.app.sourceInfo.videoKind, "avc");
+  EXPECT_EQ(fx.sleeper.waits, std::vector<int>(3, 50));
+  EXPECT_TRUE(fx.host.messages.empty());
+}
+
+TEST_F(AnalysisInspectionTest, MissingCheckerReportCountsAsPassed) {
+  checkerReport.reset();
+  f.ReadInfo(Source());
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text,
+            "x264_checker wrote no report (" + ReportPath() + "). Is " + Checker() + " installed?");
+  EXPECT_EQ(fx.host.messages[0].icon, MsgIcon::Critical);
+  EXPECT_EQ(f.chkMP2.Value(), 0);
+  EXPECT_EQ(fx.app.sourceInfo.videoKind, "avc");
+  EXPECT_EQ(std::accumulate(fx.sleeper.waits.begin(), fx.sleeper.waits.end(), 0), 3000);
+}
+
+TEST_F(AnalysisInspectionTest, UnwritableDebugLogLeavesTheSourceUninspected) {
+  std::filesystem::create_directory(fx.app.DebugLogPath());
+  fx.app.sourceInfo.videoKind = "mpeg2";
+  f.ReadInfo(Source());
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, "The debug log (" + fx.app.DebugLogPath() + ") cannot be written.");
+  EXPECT_EQ(fx.app.sourceInfo.videoKind, "");
+  EXPECT_EQ(fx.runner.calls.size(), 1u);
+}
+
+TEST_F(AnalysisInspectionTest, CheckerVerdictReadsToTheEndAndMatchesCase) {
+  WriteFile(fx.app.DebugLogPath(), "before\r\n");
+  WriteFile(ReportPath(), "dpb check: [failed]\nDPB CHECK: [FAILED]\n");
+  EXPECT_TRUE(ReadCheckerVerdict(f));
+  EXPECT_EQ(ReadFile(fx.app.DebugLogPath()), "before\r\ndpb check: [failed]\r\nDPB CHECK: [FAILED]\r\n");
+  EXPECT_FALSE(FileIsPresent(ReportPath()));
+
+  WriteFile(ReportPath(), "x dpb check: [FAILED] y\r\nlast\r\n");
+  ::chmod(ReportPath().c_str(), 0444);
+  EXPECT_FALSE(ReadCheckerVerdict(f));
+  EXPECT_TRUE(EndsWith(ReadFile(fx.app.DebugLogPath()), "x dpb check: [FAILED] y\r\nlast\r\n"));
+  EXPECT_TRUE(FileIsPresent(ReportPath()));  // read-only: stays
+}
+
+}  // namespace
+}  // namespace parvela

@@ -34,8 +34,8 @@ void ShowInspectionError(Application& app, const std::string& text) {
 }
 
 void ShowNoReport(Application& app, const std::string& toolName, const std::string& toolPath) {
-  ShowInspectionError(app, toolName + " wrote no report (" + app.InfoReportPath() + "). Is " + toolPath +
-                               " installed?");
+  ShowInspectionError(
+      app, toolName + " wrote no report (" + app.InfoReportPath() + "). Is " + toolPath + " installed?");
 }
 
 // Sets "MPEG2 Recode" and runs its handler exactly once, whether or not the value changed.
@@ -60,8 +60,8 @@ void CheckAvcPlayability(Form1& form, const std::string& source) {
   if (!playable) {
     if (!app.bBatch && !app.bCmdLine && !form.bSplit) {
       app.host.MessageBox(
-          "This AVC file is not playable on PS3 or 360. Setting mpeg2 output to convert to playable format.", "",
-          MsgIcon::None, MsgButtons::Ok);
+          "This AVC file is not playable on PS3 or 360. Setting mpeg2 output to convert to playable format.",
+          "", MsgIcon::None, MsgButtons::Ok);
     }
     SetRecode(form, 1);
   } else if (!form.bSplit) {

@@ -119,7 +119,7 @@ bool ReadAudioTrack(Parse& p, ReportCursor& c, int counter, std::string& previou
   if (!c.ForwardTo("Language:")) return false;
   if (p.audioRows < kTrackRows) {
     p.info.audioTracks[static_cast<size_t>(p.audioRows++)] = {FromColumn(c.Line(), 15), previousCode,
-                                                               std::to_string(counter)};
+                                                              std::to_string(counter)};
   }
   return true;
 }
@@ -165,7 +165,7 @@ bool ReadSubtitleTrack(Parse& p, ReportCursor& c, int counter) {
   if (!c.ForwardTo(languageLabel)) return false;
   if (p.subtitleRows < kTrackRows) {
     p.info.subtitleTracks[static_cast<size_t>(p.subtitleRows++)] = {SubtitleLanguage(c.Line()), format,
-                                                                     std::to_string(counter)};
+                                                                    std::to_string(counter)};
   }
   return true;
 }
@@ -185,7 +185,8 @@ void SubtitlePass(Parse& p) {
 void ShowSubtitleControls(Parse& p) {
   Form1& f = p.form;
   const bool any = p.subtitleRows > 0;
-  for (int i = 0; i < p.subtitleRows; ++i) f.cmbSubs.AddItem(p.info.subtitleTracks[static_cast<size_t>(i)].language);
+  for (int i = 0; i < p.subtitleRows; ++i)
+    f.cmbSubs.AddItem(p.info.subtitleTracks[static_cast<size_t>(i)].language);
   f.cmbSubs.SetVisible(any);
   if (any) f.chkSubs.SetValue(0);
   f.chkSubs.SetVisible(any);
@@ -197,7 +198,8 @@ void UpdateWindow(Parse& p) {
   Form1& f = p.form;
   f.cmbAudio.Clear();
   f.cmbSubs.Clear();
-  for (int i = 0; i < p.audioRows; ++i) f.cmbAudio.AddItem(p.info.audioTracks[static_cast<size_t>(i)].language);
+  for (int i = 0; i < p.audioRows; ++i)
+    f.cmbAudio.AddItem(p.info.audioTracks[static_cast<size_t>(i)].language);
   f.cmbAudio.SetListIndex(0);  // runs cmbAudio_Click when there is an entry
   const AudioTrackRow& first = p.info.audioTracks[0];
   if (!first.codecCode.empty()) f.Option1.Select(std::stoi(first.codecCode));

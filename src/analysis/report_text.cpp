@@ -34,8 +34,6 @@ bool ReportCursor::ForwardTo(std::string_view text) {
 
 DebugLog::DebugLog(const std::string& path) : out_(path, std::ios::binary | std::ios::app) {}
 
-void DebugLog::Write(const std::string& line) {
-  out_ << line << "\r\n";
-}
+void DebugLog::Write(const std::string& line) { out_ << line << "\r\n"; }
 
 }  // namespace parvela::analysis

@@ -68,7 +68,7 @@ TEST_F(AnalysisBitrateTest, FractionsRoundHalfToEven) {
   EXPECT_EQ(BitrateOf("bitrate=122.6"), 123);
   EXPECT_EQ(BitrateOf("bitrate=99.49"), 99);
   EXPECT_EQ(BitrateOf("bitrate=1234.5"), 1234);  // only "1234." is read
-  EXPECT_EQ(BitrateOf("bitrate=0.5"), 8000);  // rounds to 0
+  EXPECT_EQ(BitrateOf("bitrate=0.5"), 8000);     // rounds to 0
 }
 
 }  // namespace

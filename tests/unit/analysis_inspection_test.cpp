@@ -23,7 +23,9 @@ std::string Report(const std::string& videoCodec) {
          "| + A track\r\n"
          "|  + Track number: 1 (track ID for mkvmerge & mkvextract: 0)\r\n"
          "|  + Track type: video\r\n"
-         "|  + Codec ID: " + videoCodec + "\r\n"
+         "|  + Codec ID: " +
+         videoCodec +
+         "\r\n"
          "|  + Default duration: 41.708ms (23.976 fps for a video track)\r\n"
          "|  + Video track\r\n"
          "|   + Pixel width: 1920\r\n"
@@ -46,7 +48,8 @@ class AnalysisInspectionTest : public ::testing::Test {
  protected:
   AnalysisInspectionTest() {
     fx.runner.onRun = [this](const std::string& line) {
-      const std::optional<std::string>& report = line.starts_with("\"" + Mkvinfo()) ? mkvinfoReport : checkerReport;
+      const std::optional<std::string>& report =
+          line.starts_with("\"" + Mkvinfo()) ? mkvinfoReport : checkerReport;
       if (report) WriteFile(ReportPath(), *report);
       return 0;
     };
@@ -59,8 +62,12 @@ class AnalysisInspectionTest : public ::testing::Test {
   std::string MkvinfoLine() const {
     return "\"" + Mkvinfo() + "\" \"" + Source() + "\" -o \"" + ReportPath() + "\"";
   }
-  std::string CheckerLine() const { return "\"" + Checker() + "\" \"" + Source() + "\" \"" + ReportPath() + "\""; }
-  int DoEventsCount() const { return static_cast<int>(std::count(fx.host.log.begin(), fx.host.log.end(), "DoEvents")); }
+  std::string CheckerLine() const {
+    return "\"" + Checker() + "\" \"" + Source() + "\" \"" + ReportPath() + "\"";
+  }
+  int DoEventsCount() const {
+    return static_cast<int>(std::count(fx.host.log.begin(), fx.host.log.end(), "DoEvents"));
+  }
 
   FormFixture fx;
   Form1& f = fx.form;

@@ -17,21 +17,26 @@ using testing::WriteFile;
 using Lines = std::vector<std::string>;
 
 Lines Head() {
-  return {"+ EBML head", "|+ Doc type: matroska", "+ Segment, size 52480", "|+ Segment information",
-          "| + Timecode scale: 1000000", "|+ Segment tracks"};
+  return {"+ EBML head",
+          "|+ Doc type: matroska",
+          "+ Segment, size 52480",
+          "|+ Segment information",
+          "| + Timecode scale: 1000000",
+          "|+ Segment tracks"};
 }
 
 Lines TrackStart(int number, const std::string& type, const std::string& codec) {
   return {"| + A track",
-          "|  + Track number: " + std::to_string(number) + " (track ID for mkvmerge & mkvextract: " +
-              std::to_string(number - 1) + ")",
+          "|  + Track number: " + std::to_string(number) +
+              " (track ID for mkvmerge & mkvextract: " + std::to_string(number - 1) + ")",
           "|  + Track UID: 12345", "|  + Track type: " + type, "|  + Codec ID: " + codec};
 }
 
 Lines Video(int number, const std::string& codec, const std::string& width, const std::string& display,
             const std::string& fps = "23.976", const std::string& duration = "41.708ms") {
   Lines l = TrackStart(number, "video", codec);
-  l.insert(l.end(), {"|  + Language: und", "|  + Default duration: " + duration + " (" + fps + " fps for a video track)",
+  l.insert(l.end(), {"|  + Language: und",
+                     "|  + Default duration: " + duration + " (" + fps + " fps for a video track)",
                      "|  + Video track", "|   + Pixel width: " + width, "|   + Pixel height: 1080",
                      "|   + Display width: " + display, "|   + Display height: 1080"});
   return l;
@@ -71,7 +76,8 @@ class AnalysisParserTest : public ::testing::Test {
   std::string Log() { return ReadFile(fx.app.DebugLogPath()); }
   const AudioTrackRow& AudioRow(int i) { return fx.app.sourceInfo.audioTracks[static_cast<size_t>(i)]; }
   const SubtitleTrackRow& SubRow(int i) { return fx.app.sourceInfo.subtitleTracks[static_cast<size_t>(i)]; }
-  void ExpectAudioRow(int i, const std::string& language, const std::string& code, const std::string& number) {
+  void ExpectAudioRow(int i, const std::string& language, const std::string& code,
+                      const std::string& number) {
     EXPECT_EQ(AudioRow(i).language, language) << "row " << i;
     EXPECT_EQ(AudioRow(i).codecCode, code) << "row " << i;
     EXPECT_EQ(AudioRow(i).trackNumber, number) << "row " << i;
@@ -84,8 +90,8 @@ class AnalysisParserTest : public ::testing::Test {
 TEST_F(AnalysisParserTest, H264WithAc3AndDtsFillsRecordAndWindow) {
   f.txtS1.SetText("9");
   f.txtS2.SetText("9");
-  Parse(Join({Head(), Video(1, "V_MPEG4/ISO/AVC", "1920", "1920", "25.000", "40.000ms"), Audio(2, "A_AC3", "eng"),
-              Audio(3, "A_DTS", "ger")}));
+  Parse(Join({Head(), Video(1, "V_MPEG4/ISO/AVC", "1920", "1920", "25.000", "40.000ms"),
+              Audio(2, "A_AC3", "eng"), Audio(3, "A_DTS", "ger")}));
   const SourceInfo& info = fx.app.sourceInfo;
   EXPECT_EQ(info.videoKind, "avc");
   EXPECT_FALSE(info.vfwVideo);
@@ -141,17 +147,20 @@ TEST_F(AnalysisParserTest, DebugLogGetsReportAndFindingsAppendedWithCrLf) {
   WriteFile(fx.app.DebugLogPath(), "earlier run\r\n");
   const Lines report = Join({Head(), Video(1, "V_MPEG4/ISO/AVC", "1440", "1920"), Audio(2, "A_AC3", "eng")});
   Parse(report, "\n");  // a report with bare line feeds reads the same
-  EXPECT_EQ(Log(), "earlier run\r\n" + Text(report) +
-                       "AVC mkv\r\n"
-                       "Video found on track 1\r\n"
-                       "Video info: Pixel resolution: 1440x 1080. Display resolution adaptation: :par=1920:1440\r\n");
+  EXPECT_EQ(
+      Log(),
+      "earlier run\r\n" + Text(report) +
+          "AVC mkv\r\n"
+          "Video found on track 1\r\n"
+          "Video info: Pixel resolution: 1440x 1080. Display resolution adaptation: :par=1920:1440\r\n");
 }
 
 TEST_F(AnalysisParserTest, VfwSourceSkipsTheTrackPasses) {
   f.txtS1.SetText("7");
   f.cmbAudio.AddItem("old");
-  const Lines report = Join({Head(), Audio(1, "A_AC3", "eng"), Video(2, "V_MS/VFW/FOURCC (FourCC: WVC1)", "1440", "1920"),
-                             Subtitle(3, "S_TEXT/UTF8", "eng")});
+  const Lines report =
+      Join({Head(), Audio(1, "A_AC3", "eng"), Video(2, "V_MS/VFW/FOURCC (FourCC: WVC1)", "1440", "1920"),
+            Subtitle(3, "S_TEXT/UTF8", "eng")});
   Parse(report);
   const SourceInfo& info = fx.app.sourceInfo;
   EXPECT_TRUE(info.vfwVideo);
@@ -202,8 +211,8 @@ TEST_F(AnalysisParserTest, VideoKindPass) {
 TEST_F(AnalysisParserTest, TextSubtitlesAreListedAndBitmapsAreNot) {
   f.chkSubs.SetValue(1);
   Parse(Join({Head(), Video(1, "V_MPEG4/ISO/AVC", "1920", "1920"), Audio(2, "A_AC3", "eng"),
-              Subtitle(3, "S_TEXT/UTF8", "und"), Subtitle(4, "S_VOBSUB", "eng"), Subtitle(5, "S_TEXT/SSA", "fre"),
-              Subtitle(6, "S_TEXT/ASS", "ger")}));
+              Subtitle(3, "S_TEXT/UTF8", "und"), Subtitle(4, "S_VOBSUB", "eng"),
+              Subtitle(5, "S_TEXT/SSA", "fre"), Subtitle(6, "S_TEXT/ASS", "ger")}));
   EXPECT_EQ(SubRow(0).language, "undefined");
   EXPECT_EQ(SubRow(0).format, "srt");
   EXPECT_EQ(SubRow(0).trackNumber, "3");
@@ -249,7 +258,8 @@ TEST_F(AnalysisParserTest, MissingPropertyLineRunsIntoTheNextTrackWhichIsNotCoun
 
 TEST_F(AnalysisParserTest, UnknownAudioCodecInheritsThePreviousCode) {
   f.Option1.Select(3);
-  Parse(Join({Head(), Audio(1, "A_FLAC", "eng"), Audio(2, "A_AAC/MPEG4/LC", "ger"), Audio(3, "A_EAC3", "fre")}));
+  Parse(Join(
+      {Head(), Audio(1, "A_FLAC", "eng"), Audio(2, "A_AAC/MPEG4/LC", "ger"), Audio(3, "A_EAC3", "fre")}));
   ExpectAudioRow(0, " eng", "", "1");
   ExpectAudioRow(1, " ger", "4", "2");
   ExpectAudioRow(2, " fre", "4", "3");
@@ -275,8 +285,9 @@ TEST_F(AnalysisParserTest, RowsBeyondThirtyThreeAreDropped) {
 }
 
 TEST_F(AnalysisParserTest, ShortAndTruncatedLinesDoNotDerailTheParse) {
-  Lines report = Join({Head(), {"", "|", "| + A track", "|  + Track type: video", "|(fps for a video track)",
-                                "|   + Pixel width:", "|   + Pixel height: 576", "|   + Display width:"}});
+  Lines report = Join({Head(),
+                       {"", "|", "| + A track", "|  + Track type: video", "|(fps for a video track)",
+                        "|   + Pixel width:", "|   + Pixel height: 576", "|   + Display width:"}});
   Parse(report);
   EXPECT_EQ(f.txtS1.Text(), "1");
   EXPECT_EQ(f.txtSFPS.Text(), "");
@@ -285,8 +296,9 @@ TEST_F(AnalysisParserTest, ShortAndTruncatedLinesDoNotDerailTheParse) {
 
   // The report ends inside the video track: the pass ends, the window is still updated.
   f.txtS2.SetText("2");
-  Parse(Join({Head(), {"| + A track", "|  + Track type: video", "|  + Default duration: 40.000ms (25.000 fps for a video track)",
-                       "|   + Pixel width: 720"}}));
+  Parse(Join({Head(),
+              {"| + A track", "|  + Track type: video",
+               "|  + Default duration: 40.000ms (25.000 fps for a video track)", "|   + Pixel width: 720"}}));
   EXPECT_EQ(f.txtSFPS.Text(), "25.000");
   EXPECT_TRUE(EndsWith(Log(), "Video found on track 1\r\n"));
   EXPECT_EQ(f.txtS2.Text(), "");

@@ -1,0 +1,132 @@
+// parvela-cli on MKV files made on the spot, with the real tool folder.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "test_support.h"
+
+namespace parvela {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempDir;
+
+int Shell(const std::string& command) {
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+// H.264 High@5.1 with AC-3 5.1 audio, a few seconds long.
+void MakeSample(const std::string& path, double seconds = 3) {
+  const std::string t = std::to_string(seconds);
+  ASSERT_EQ(Shell("ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc2=size=640x360:rate=24000/1001 "
+                  "-f lavfi -i sine=frequency=440:sample_rate=48000 -t " + t +
+                  " -map 0:v -map 1:a -c:v libx264 -preset ultrafast -profile:v high -level 5.1 -pix_fmt yuv420p "
+                  "-c:a ac3 -ac 6 -b:a 384k " + Q(path)),
+            0);
+}
+
+std::string Probe(const std::string& file, const std::string& stream, const std::string& entries) {
+  TempDir tmp;
+  Shell("ffprobe -v error -select_streams " + stream + " -show_entries stream=" + entries + " -of csv=p=0 " + Q(file) +
+        " > " + Q(tmp / "probe.txt"));
+  std::string out = ReadFile(tmp / "probe.txt");
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);) lines.push_back(l);
+  return lines;
+}
+
+// A private copy of the application folder: settings, report and log live there.
+class CliConversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fs::exists(std::string(PARVELA_APP_DIR) + "/parvela-cli"));
+    fs::copy(PARVELA_APP_DIR, app.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  }
+  int RunCli(const std::string& args) {
+    return Shell("HOME=" + Q(home.path()) + " " + Q(app / "parvela-cli") + " " + args + " > " + Q(home / "out.txt") +
+                 " 2> " + Q(home / "err.txt"));
+  }
+  std::string Stdout() { return ReadFile(home / "out.txt"); }
+  std::string Stderr() { return ReadFile(home / "err.txt"); }
+
+  TempDir app, home, in, out;
+};
+
+TEST_F(CliConversion, H264High51WithAc3BecomesAnMp4AtLevel41WithAac) {
+  const std::string source = in / "My Film.v2.mkv";
+  MakeSample(source);
+  ASSERT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(source)), 0) << Stderr();
+  const std::string mp4 = out / "My Film_v2.mp4";
+  EXPECT_EQ(Names(out.path()), std::vector<std::string>{"My Film_v2.mp4"});
+  EXPECT_EQ(Probe(mp4, "v:0", "codec_name,level"), "h264,41");
+  EXPECT_EQ(Probe(mp4, "a:0", "codec_name,channels"), "aac,2");
+  const double duration = std::stod(Probe(mp4, "v:0", "duration"));
+  EXPECT_NEAR(duration, 3.0, 0.2);
+
+  std::vector<std::string> texts;
+  for (const auto& line : LinesOf(Stdout())) {
+    if (line.rfind("Extracting ", 0) == 0 && line.find(" seconds of Audio :") != std::string::npos) continue;
+    texts.push_back(line);
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"Extracting video/audio stream", "Adjusting header", "Encoding Audio",
+                                             "Creating MP4", "Cleaning temporary files", "Conversion done"}));
+  EXPECT_TRUE(fs::exists(app / "parvela.conf"));
+  EXPECT_FALSE(fs::exists(app / "info.txt"));
+}
+
+TEST_F(CliConversion, BrokenSourceReportsTheErrorAndKeepsTemporaryFiles) {
+  const std::string good = in / "good.mkv";
+  MakeSample(good);
+  // The track headers survive, the frames do not.
+  const std::string broken = in / "broken.mkv";
+  fs::copy_file(good, broken);
+  fs::resize_file(broken, 2500);
+  EXPECT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(broken)), 1) << Stdout();
+  EXPECT_NE(Stderr().find("MP4box error: Error creating " + out / "broken.mp4"), std::string::npos) << Stderr();
+  const auto left = Names(out.path());
+  EXPECT_FALSE(left.empty());
+  EXPECT_EQ(std::count(left.begin(), left.end(), "broken.mp4"), 0);
+}
+
+TEST_F(CliConversion, UsageErrorsExitWithTwo) {
+  EXPECT_EQ(RunCli(""), 2);
+  EXPECT_EQ(RunCli("--bogus x.mkv"), 2);
+  EXPECT_EQ(RunCli(Q(in / "missing.mkv")), 2);
+  EXPECT_NE(Stderr().find("not an MKV file or a folder"), std::string::npos);
+  EXPECT_EQ(RunCli("--version"), 0);
+  EXPECT_EQ(Stdout(), "parvela-cli 0.23\n");
+}
+
+TEST_F(CliConversion, FolderBatchConvertsEachFileAndSkipsConvertedOnes) {
+  MakeSample(in / "a.mkv", 1);
+  MakeSample(in / "b.mkv", 1);
+  ASSERT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(in.path())), 0) << Stderr();
+  EXPECT_EQ(Names(out.path()), (std::vector<std::string>{"a.mp4", "b.mp4"}));
+  // A second batch finds both converted and runs no tool.
+  ASSERT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(in.path())), 0);
+  EXPECT_EQ(Stdout().find("Extracting video/audio stream"), std::string::npos) << Stdout();
+}
+
+}  // namespace
+}  // namespace parvela

@@ -45,6 +45,11 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
 }  // namespace
 
 bool FileIsPresent(const std::string& path) {
@@ -77,8 +82,12 @@ std::vector<std::string> FindFiles(const std::string& patternIn) {
     if (it->is_directory(ec)) continue;
     if (WildcardMatch(wildcard, name)) names.push_back(std::move(name));
   }
-  // The Windows file systems deliver names in sorted order; do the same for a stable batch.
-  std::sort(names.begin(), names.end());
+  // The Windows file systems deliver names sorted without regard to letter case; do the same,
+  // so that a batch takes "alpha.mkv" before "Beta.mkv".
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    auto la = LowerCase(a), lb = LowerCase(b);
+    return la != lb ? la < lb : a < b;
+  });
   if (names.empty()) names.emplace_back();
   return names;
 }

@@ -135,12 +135,6 @@ TEST(FsutilText, TrimAtNul) {
   EXPECT_EQ(TrimAtNul(buffer), "movie.mkv");
 }
 
-TEST(FsutilText, TrimBlanksTakesSpacesOnly) {
-  EXPECT_EQ(TrimBlanks("  /a b/c.mkv  "), "/a b/c.mkv");
-  EXPECT_EQ(TrimBlanks("\t1 "), "\t1");
-  EXPECT_EQ(TrimBlanks("   "), "");
-}
-
 TEST(FsutilText, LinesAreWrittenWithCrLfAndReadEitherWay) {
   TempDir d;
   ASSERT_TRUE(WriteTextLines(d / "a.txt", {"one", "", " 1 "}));

@@ -89,20 +89,15 @@ TEST_F(UiDialogs, ChosenPathLosesNulsAndBlanks) {
 }
 
 TEST_F(UiDialogs, SrtBesideTheSourceIsOffered) {
+  WriteFile(films / "Movie.mkv.srt", "1\r\n");
+  ChooseSource(films / "Movie.mkv");
+  EXPECT_FALSE(f.lblSRTFound.Visible());
   WriteFile(films / "Movie.srt", "1\r\n");
   ChooseSource(films / "Movie.mkv");
   EXPECT_TRUE(f.lblSRTFound.Visible());
   EXPECT_TRUE(f.chkSubs.Visible());
   EXPECT_FALSE(f.chkChapters.Visible());
   EXPECT_FALSE(f.bChapters);
-}
-
-TEST_F(UiDialogs, SrtOfAnotherNameIsNotOffered) {
-  WriteFile(films / "Movie.mkv.srt", "1\r\n");
-  WriteFile(films / "Other.srt", "1\r\n");
-  ChooseSource(films / "Movie.mkv");
-  EXPECT_FALSE(f.lblSRTFound.Visible());
-  EXPECT_FALSE(f.chkSubs.Visible());
 }
 
 TEST_F(UiDialogs, ChaptersFileOfTheFolderIsOffered) {
@@ -118,15 +113,6 @@ TEST_F(UiDialogs, ChaptersFileNamedLikeTheSourceIsOffered) {
   ChooseSource(films / "Other.mkv");
   EXPECT_FALSE(f.chkChapters.Visible());
   ChooseSource(films / "Movie.mkv");
-  EXPECT_TRUE(f.chkChapters.Visible());
-  EXPECT_TRUE(f.bChapters);
-}
-
-TEST_F(UiDialogs, ChaptersStayOnceShown) {
-  WriteFile(films / "chapters.txt", "");
-  ChooseSource(films / "Movie.mkv");
-  TempDir plain;
-  ChooseSource(plain / "Other.mkv");
   EXPECT_TRUE(f.chkChapters.Visible());
   EXPECT_TRUE(f.bChapters);
 }

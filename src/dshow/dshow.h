@@ -1,10 +1,13 @@
 // Decoding the source's audio to movie.wav through the decoding graph.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/application.h"
+#include "dshow/graph.h"
 #include "ui/controls.h"
+#include "ui/window_host.h"
 
 namespace parvela {
 
@@ -14,5 +17,9 @@ void DecodeAudioToWav(Application& app, TextBox& txtProgress, const std::string&
                       const std::string& tempFolder, const std::string& baseName);
 // Opens the decoder filter's settings through the window host.
 void ShowDecoderOptions(Application& app);
+
+// The decoding graph on GStreamer, for Application::graph; nullptr when GStreamer cannot start.
+// Filters show their property pages through the host.
+std::unique_ptr<dshow::GraphBackend> CreateGraphBackend(WindowHost& host);
 
 }  // namespace parvela

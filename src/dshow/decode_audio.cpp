@@ -1,0 +1,129 @@
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "dshow/dshow.h"
+#include "dshow/graph.h"
+
+namespace parvela {
+
+namespace {
+
+using dshow::FilterGraph;
+using dshow::IFilterInfo;
+using dshow::IPinInfo;
+
+constexpr int kPollMilliseconds = 1000;
+
+// The first registered filter of exactly that name (letter case too), added to the graph.
+IFilterInfo* AddRegisteredFilter(FilterGraph& graph, const std::string& name) {
+  for (dshow::IRegFilterInfo* info : graph.RegFilterCollection()) {
+    if (info->Name() == name) return info->Filter();
+  }
+  return nullptr;
+}
+
+IPinInfo* FirstPin(IFilterInfo& filter, int direction) {
+  for (IPinInfo* pin : filter.Pins()) {
+    if (pin->Direction() == direction) return pin;
+  }
+  return nullptr;
+}
+
+IPinInfo* FirstNamedOutputPin(IFilterInfo& filter, const std::string& name) {
+  for (IPinInfo* pin : filter.Pins()) {
+    if (pin->Name() == name && pin->Direction() == dshow::kPinOutput) return pin;
+  }
+  return nullptr;
+}
+
+bool ConnectToFirstInput(IPinInfo* output, IFilterInfo& downstream) {
+  IPinInfo* input = FirstPin(downstream, dshow::kPinInput);
+  return output && input && output->Connect(*input);
+}
+
+// Whole seconds, halves to even; the counter holds 16-bit values only.
+bool WholeSeconds(double seconds, int& whole) {
+  const double rounded = std::nearbyint(seconds);
+  if (!(rounded >= INT16_MIN && rounded <= INT16_MAX)) return false;
+  whole = static_cast<int>(rounded);
+  return true;
+}
+
+struct DecodingGraph {
+  std::unique_ptr<FilterGraph> graph;
+  IFilterInfo* decoder = nullptr;
+  IFilterInfo* wavDest = nullptr;
+  IFilterInfo* writer = nullptr;
+};
+
+bool AddFilters(DecodingGraph& g) {
+  g.decoder = AddRegisteredFilter(*g.graph, "AC3Filter");
+  if (!g.decoder) return false;
+  g.wavDest = AddRegisteredFilter(*g.graph, "WAV Dest");
+  if (!g.wavDest) return false;
+  g.writer = AddRegisteredFilter(*g.graph, "File writer");
+  return g.writer != nullptr;
+}
+
+bool ConnectFilters(DecodingGraph& g, const std::string& source) {
+  IFilterInfo* sourceFilter = g.graph->AddSourceFilter(source);
+  if (!sourceFilter) return false;
+  return ConnectToFirstInput(FirstNamedOutputPin(*sourceFilter, "Audio"), *g.decoder) &&
+         ConnectToFirstInput(FirstPin(*g.decoder, dshow::kPinOutput), *g.wavDest) &&
+         ConnectToFirstInput(FirstPin(*g.wavDest, dshow::kPinOutput), *g.writer);
+}
+
+// Returns false on a failure; the caller then releases everything without stopping first.
+bool PollUntilDone(Application& app, TextBox& txtProgress, FilterGraph& graph) {
+  double position = -1;
+  double duration = 0;
+  while (position < duration) {
+    if (!graph.CurrentPosition(position) || !graph.Duration(duration)) return false;
+    if (duration == 0) return false;
+    int wholeDuration = 0;
+    int wholePosition = 0;
+    if (!WholeSeconds(duration, wholeDuration) || !WholeSeconds(position, wholePosition)) {
+      return false;
+    }
+    txtProgress.SetText("Extracting " + std::to_string(wholeDuration) + " seconds of Audio :" +
+                        std::to_string(wholePosition));
+    app.sleeper.Sleep(kPollMilliseconds);
+    app.host.DoEvents();
+  }
+  return true;
+}
+
+}  // namespace
+
+void DecodeAudioToWav(Application& app, TextBox& txtProgress, const std::string& source,
+                      const std::string& tempFolder, const std::string& baseName) {
+  (void)baseName;  // handed over by every caller, never needed here
+  if (!app.graph) return;
+  DecodingGraph g;
+  g.graph = app.graph->CreateFilterGraph();
+  if (!g.graph || !AddFilters(g) || !ConnectFilters(g, source)) return;
+
+  // Declared after the graph so that it is released first: it holds on to the writer.
+  auto wrapper = app.graph->CreateWrapper(dshow::kClsidFileSinkWrapper, dshow::kIidFileSinkWrapper);
+  if (!wrapper || !wrapper->Attach(*g.writer)) return;
+  if (wrapper->IsReady() && !wrapper->SetFileName(tempFolder + "movie.wav")) return;
+
+  if (!g.graph->Run()) return;
+  if (!PollUntilDone(app, txtProgress, *g.graph)) return;
+  g.graph->Stop();
+}
+
+void ShowDecoderOptions(Application& app) {
+  if (!app.graph) return;
+  auto graph = app.graph->CreateFilterGraph();
+  if (!graph) return;
+  IFilterInfo* decoder = AddRegisteredFilter(*graph, "AC3Filter");
+  if (!decoder) return;
+  auto wrapper = app.graph->CreateWrapper(dshow::kClsidFileSinkWrapper, dshow::kIidFileSinkWrapper);
+  if (!wrapper || !wrapper->Attach(*decoder)) return;
+  wrapper->ShowPropertyPages(0);
+}
+
+}  // namespace parvela

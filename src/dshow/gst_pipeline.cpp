@@ -1,0 +1,142 @@
+#include "dshow/gst_pipeline.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace parvela::dshow::gst {
+
+struct RunningPipeline::Link {
+  std::string padName;
+  GstElement* head = nullptr;
+  GstSegment segment{};  // touched by the streaming thread only
+  std::atomic<gint64> delivered{0};
+};
+
+struct RunningPipeline::Demux {
+  GstElement* element = nullptr;
+  std::vector<std::unique_ptr<Link>> links;
+};
+
+RunningPipeline::RunningPipeline() : pipeline_(gst_pipeline_new(nullptr)) {
+  GstBus* bus = gst_element_get_bus(pipeline_);
+  gst_bus_set_sync_handler(bus, &RunningPipeline::OnMessage, this, nullptr);
+  gst_object_unref(bus);
+}
+
+RunningPipeline::~RunningPipeline() {
+  gst_element_set_state(pipeline_, GST_STATE_NULL);
+  GstBus* bus = gst_element_get_bus(pipeline_);
+  gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+  gst_object_unref(bus);
+  gst_object_unref(pipeline_);
+}
+
+GstElement* RunningPipeline::Make(const char* factory) {
+  GstElement* element = gst_element_factory_make(factory, nullptr);
+  if (element) gst_bin_add(GST_BIN(pipeline_), element);
+  return element;
+}
+
+GstElement* RunningPipeline::AddSource(const std::string& path) {
+  GstElement* source = Make("filesrc");
+  GstElement* demux = Make("matroskademux");
+  if (!source || !demux || !gst_element_link(source, demux)) return nullptr;
+  g_object_set(source, "location", path.c_str(), nullptr);
+  auto entry = std::make_unique<Demux>();
+  entry->element = demux;
+  g_signal_connect(demux, "pad-added", G_CALLBACK(&RunningPipeline::OnPadAdded), entry.get());
+  demuxes_.push_back(std::move(entry));
+  return demux;
+}
+
+bool RunningPipeline::AddChain(GstElement* demux, const std::string& padName,
+                               const std::vector<GstElement*>& chain) {
+  auto it = std::find_if(demuxes_.begin(), demuxes_.end(),
+                         [&](const auto& d) { return d->element == demux; });
+  if (it == demuxes_.end() || chain.empty()) return false;
+  for (size_t i = 1; i < chain.size(); ++i) {
+    if (!gst_element_link(chain[i - 1], chain[i])) return false;
+  }
+  auto link = std::make_unique<Link>();
+  link->padName = padName;
+  link->head = chain.front();
+  gst_segment_init(&link->segment, GST_FORMAT_TIME);
+  (*it)->links.push_back(std::move(link));
+  return true;
+}
+
+bool RunningPipeline::Play() {
+  return gst_element_set_state(pipeline_, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+}
+
+double RunningPipeline::Position() const {
+  gint64 slowest = std::numeric_limits<gint64>::max();
+  bool any = false;
+  for (const auto& demux : demuxes_) {
+    for (const auto& link : demux->links) {
+      slowest = std::min(slowest, link->delivered.load());
+      any = true;
+    }
+  }
+  return any ? static_cast<double>(slowest) / GST_SECOND : 0.0;
+}
+
+std::optional<double> RunningPipeline::QueryDuration() const {
+  gint64 longest = 0;
+  for (const auto& demux : demuxes_) {
+    gint64 duration = 0;
+    if (gst_element_query_duration(demux->element, GST_FORMAT_TIME, &duration)) {
+      longest = std::max(longest, duration);
+    }
+  }
+  if (longest <= 0) return std::nullopt;
+  return static_cast<double>(longest) / GST_SECOND;
+}
+
+void RunningPipeline::OnPadAdded(GstElement*, GstPad* pad, gpointer data) {
+  auto* demux = static_cast<Demux*>(data);
+  gchar* name = gst_pad_get_name(pad);
+  for (const auto& link : demux->links) {
+    if (link->padName != name) continue;
+    GstPad* sink = gst_element_get_static_pad(link->head, "sink");
+    if (sink && gst_pad_link(pad, sink) == GST_PAD_LINK_OK) {
+      gst_pad_add_probe(pad,
+                        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                     GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                        &RunningPipeline::OnData, link.get(), nullptr);
+    }
+    if (sink) gst_object_unref(sink);
+  }
+  g_free(name);
+}
+
+// Keeps the stream time reached by each connected stream.
+GstPadProbeReturn RunningPipeline::OnData(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto* link = static_cast<Link*>(data);
+  if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) == GST_EVENT_SEGMENT) gst_event_copy_segment(event, &link->segment);
+    return GST_PAD_PROBE_OK;
+  }
+  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+  if (!buffer || !GST_BUFFER_PTS_IS_VALID(buffer)) return GST_PAD_PROBE_OK;
+  GstClockTime end = GST_BUFFER_PTS(buffer);
+  if (GST_BUFFER_DURATION_IS_VALID(buffer)) end += GST_BUFFER_DURATION(buffer);
+  const guint64 streamTime = gst_segment_to_stream_time(&link->segment, GST_FORMAT_TIME, end);
+  if (streamTime != GST_CLOCK_TIME_NONE) {
+    const auto reached = static_cast<gint64>(streamTime);
+    if (reached > link->delivered.load()) link->delivered.store(reached);
+  }
+  return GST_PAD_PROBE_OK;
+}
+
+// Called on the streaming threads; nothing waits on the bus, so every message is dropped here.
+GstBusSyncReply RunningPipeline::OnMessage(GstBus*, GstMessage* message, gpointer data) {
+  auto* self = static_cast<RunningPipeline*>(data);
+  if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) self->finished_.store(true);
+  if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) self->failed_.store(true);
+  gst_message_unref(message);
+  return GST_BUS_DROP;
+}
+
+}  // namespace parvela::dshow::gst

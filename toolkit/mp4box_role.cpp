@@ -1,0 +1,348 @@
+// MP4Box: MP4 files from raw H.264 and AAC, with the frame rate and pixel aspect asked for,
+// and the raw video of an AVI. Raw H.264 carries no timestamps and ffmpeg cannot derive them
+// from the picture order, so mkvmerge first wraps it; ffmpeg then writes the MP4. The result
+// is built in a temporary file and only then takes the output's name, so a failed import
+// leaves no output file and an existing output as it was.
+#include <unistd.h>
+
+#include <cstdio>
+#include <numeric>
+#include <optional>
+#include <nlohmann/json.hpp>
+
+#include "h264_sps.h"
+#include "toolkit.h"
+
+namespace parvela::toolkit {
+
+namespace {
+
+constexpr const char* kRole = "MP4Box";
+
+struct Rational {
+  long num = 0, den = 1;
+  std::string Text() const { return std::to_string(num) + "/" + std::to_string(den); }
+};
+
+// "24000/1001", "25", "25.000"; the NTSC rates written as decimals mean what MP4Box takes them for.
+std::optional<Rational> ParseRate(const std::string& text) {
+  if (text == "23.976" || text == "23.98") return Rational{24000, 1001};
+  if (text == "29.97" || text == "29.970") return Rational{30000, 1001};
+  if (text == "59.94" || text == "59.940") return Rational{60000, 1001};
+  Rational r;
+  size_t slash = text.find('/');
+  size_t point = text.find('.');
+  try {
+    if (slash != std::string::npos) {
+      r = {std::stol(text.substr(0, slash)), std::stol(text.substr(slash + 1))};
+    } else if (point != std::string::npos) {
+      std::string decimals = text.substr(point + 1);
+      if (decimals.size() > 9) return std::nullopt;
+      for (size_t i = 0; i < decimals.size(); ++i) r.den *= 10;
+      r.num = std::stol(text.substr(0, point)) * r.den + (decimals.empty() ? 0 : std::stol(decimals));
+    } else {
+      r.num = std::stol(text);
+    }
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+  if (r.num <= 0 || r.den <= 0) return std::nullopt;
+  long g = std::gcd(r.num, r.den);
+  return Rational{r.num / g, r.den / g};
+}
+
+// One -add input: "movie.h264:fps=24000/1001:par=1920:1440".
+struct AddInput {
+  std::string path;
+  std::optional<Rational> fps;
+  std::optional<Rational> par;  // horizontal : vertical pixel spacing
+  bool raw = false;             // raw H.264, without timestamps
+};
+
+bool IsRawH264(const std::string& path) {
+  for (const char* ext : {".h264", ".264", ".h26l", ".26l", ".avc", ".jsv"}) {
+    if (EndsWithNoCase(path, ext)) return true;
+  }
+  return false;
+}
+
+// The path ends where the first ":fps=" or ":par=" begins (a Linux path may hold colons).
+std::string SplitOptions(const std::string& spec, std::string& options) {
+  if (IsFile(spec)) return spec;
+  size_t cut = std::string::npos;
+  for (const char* key : {":fps=", ":par="}) cut = std::min(cut, spec.find(key));
+  options = cut == std::string::npos ? "" : spec.substr(cut + 1);
+  return spec.substr(0, cut);
+}
+
+int ParseAddInput(const std::string& spec, AddInput& in) {
+  std::string options;
+  in.path = SplitOptions(spec, options);
+  in.raw = IsRawH264(in.path);
+  // "fps=25:par=4:3" -> fps=25, par=4:3: a piece without '=' continues the one before.
+  std::vector<std::string> pieces;
+  size_t start = 0;
+  while (!options.empty() && start <= options.size()) {
+    size_t colon = std::min(options.find(':', start), options.size());
+    std::string piece = options.substr(start, colon - start);
+    if (piece.find('=') == std::string::npos && !pieces.empty()) {
+      pieces.back() += ":" + piece;
+    } else {
+      pieces.push_back(piece);
+    }
+    start = colon + 1;
+  }
+  for (const auto& piece : pieces) {
+    if (StartsWith(piece, "fps=")) {
+      in.fps = ParseRate(piece.substr(4));
+      if (!in.fps) return Fail(kRole, "bad frame rate in " + spec);
+    } else if (StartsWith(piece, "par=")) {
+      std::string value = piece.substr(4);
+      size_t colon = value.find(':');
+      in.par = colon == std::string::npos ? std::nullopt : ParseRate(value.substr(0, colon) + "/" + value.substr(colon + 1));
+      if (!in.par) return Fail(kRole, "bad pixel aspect ratio in " + spec);
+    } else {
+      return Fail(kRole, "unsupported import option " + piece);
+    }
+  }
+  return 0;
+}
+
+struct Request {
+  std::vector<AddInput> inputs;
+  std::optional<Rational> fps;
+  std::string output, tmpFolder, aviType, aviFile;
+  bool replace = false;
+};
+
+int ParseArgs(const Args& args, Request& r) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    bool more = i + 1 < args.size();
+    if (a == "-add" && more) {
+      AddInput in;
+      if (int bad = ParseAddInput(args[++i], in)) return bad;
+      r.inputs.push_back(in);
+    } else if (a == "-fps" && more) {
+      r.fps = ParseRate(args[++i]);
+      if (!r.fps) return Fail(kRole, "bad frame rate " + args[i]);
+    } else if (a == "-tmp" && more) {
+      r.tmpFolder = args[++i];
+    } else if (a == "-aviraw" && i + 2 < args.size()) {
+      r.aviType = args[++i];
+      r.aviFile = args[++i];
+    } else if (a == "-new") {
+      r.replace = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Fail(kRole, "unsupported option " + a);
+    } else {
+      r.output = a;
+    }
+  }
+  for (auto& in : r.inputs) {
+    if (in.raw && !in.fps) in.fps = r.fps ? r.fps : Rational{25, 1};
+  }
+  return 0;
+}
+
+// Removes a temporary file when it goes out of scope, unless it was moved into place.
+struct TempFile {
+  std::string path;
+  ~TempFile() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+std::string TempFolder(const Request& r) {
+  if (!r.tmpFolder.empty() && IsFolder(r.tmpFolder) && access(r.tmpFolder.c_str(), W_OK) == 0) return r.tmpFolder;
+  return FolderOf(r.output);
+}
+
+// The display size that gives the stream's pixels the aspect asked for, in whole numbers.
+std::optional<std::string> DisplayDimensions(const std::string& rawPath, const Rational& par) {
+  std::optional<Sps> sps = SpsFromByteStream(ReadHead(rawPath, 1 << 20));
+  if (!sps || sps->Width() == 0 || sps->Height() == 0) return std::nullopt;
+  long w = static_cast<long>(sps->Width()) * par.num;
+  long h = static_cast<long>(sps->Height()) * par.den;
+  long g = std::gcd(w, h);
+  return std::to_string(w / g) + "x" + std::to_string(h / g);
+}
+
+// Wraps every raw H.264 input, in order, into one Matroska file with real timestamps.
+int WrapRawInputs(const Request& r, const std::string& mkvPath) {
+  // Microsecond timestamps, so that 1001/24000 s frames come out exact at the MP4's timescale.
+  Args argv = {"mkvmerge", "-q", "-o", mkvPath, "--timestamp-scale", "1000"};
+  for (const auto& in : r.inputs) {
+    if (!in.raw) continue;
+    argv.push_back("--default-duration");
+    argv.push_back("0:" + in.fps->Text() + "p");
+    if (in.par) {
+      std::optional<std::string> display = DisplayDimensions(in.path, *in.par);
+      if (!display) return Fail(kRole, "no H.264 sequence parameter set in " + in.path);
+      argv.push_back("--display-dimensions");
+      argv.push_back("0:" + *display);
+    }
+    argv.push_back(in.path);
+  }
+  int code = RunProgram(kRole, argv);
+  // mkvmerge exits 1 for warnings, with its output written.
+  if (code >= 2 || !IsFile(mkvPath)) return Fail(kRole, "cannot import the H.264 input", code ? code : kUsageError);
+  return 0;
+}
+
+int CountVideoStreams(const std::string& path) {
+  nlohmann::json info;
+  int code = 0;
+  if (!IdentifyFile(kRole, path, info, code)) return 0;
+  int count = 0;
+  for (const auto& track : info.value("tracks", nlohmann::json::array())) count += track.value("type", "") == "video";
+  return count;
+}
+
+bool IsAudioOnly(const std::string& path) {
+  for (const char* ext : {".aac", ".ac3", ".mp3", ".m4a", ".wav", ".dts", ".mp2"}) {
+    if (EndsWithNoCase(path, ext)) return true;
+  }
+  return false;
+}
+
+struct MuxPlan {
+  Args inputs, maps, streamOptions;
+  int videoStreams = 0;  // video streams mapped so far, to address the next one
+};
+
+void MapRaw(const AddInput& in, int mkvIndex, int rawIndex, MuxPlan& plan) {
+  plan.maps.insert(plan.maps.end(), {"-map", std::to_string(mkvIndex) + ":" + std::to_string(rawIndex)});
+  if (in.par) {
+    // The aspect goes into the stream's own header too, where the consoles look for it.
+    plan.streamOptions.push_back("-bsf:v:" + std::to_string(plan.videoStreams));
+    plan.streamOptions.push_back("h264_metadata=sample_aspect_ratio=" + std::to_string(in.par->num) + "/" +
+                                 std::to_string(in.par->den));
+  }
+  ++plan.videoStreams;
+}
+
+// Inputs: the existing output, the other files, then the wrapped raw streams; tracks in the
+// order of the -add options, after those the existing output already has.
+MuxPlan PlanMux(const Request& r, bool keepExisting, const std::string& mkvPath) {
+  MuxPlan plan;
+  bool anyPar = false;
+  int nonRaw = 0;
+  for (const auto& in : r.inputs) {
+    anyPar = anyPar || in.par.has_value();
+    nonRaw += in.raw ? 0 : 1;
+  }
+  int nextInput = 0;
+  auto mapWhole = [&](const std::string& path) {
+    plan.inputs.insert(plan.inputs.end(), {"-i", path});
+    plan.maps.insert(plan.maps.end(), {"-map", std::to_string(nextInput++)});
+    if (anyPar && !IsAudioOnly(path)) plan.videoStreams += CountVideoStreams(path);
+  };
+  if (keepExisting) mapWhole(r.output);
+  int mkvIndex = (keepExisting ? 1 : 0) + nonRaw;
+  int rawIndex = 0;
+  for (const auto& in : r.inputs) {
+    if (in.raw) {
+      MapRaw(in, mkvIndex, rawIndex++, plan);
+    } else {
+      mapWhole(in.path);
+    }
+  }
+  if (rawIndex > 0) plan.inputs.insert(plan.inputs.end(), {"-i", mkvPath});
+  return plan;
+}
+
+// Temporary files are named after the output, in the folder given with -tmp.
+std::string TempPath(const Request& r, const char* suffix) {
+  std::string folder = TempFolder(r);
+  if (folder.back() != '/') folder += '/';
+  std::string name = r.output.substr(r.output.rfind('/') == std::string::npos ? 0 : r.output.rfind('/') + 1);
+  return folder + name + suffix;
+}
+
+int Mux(const Request& r) {
+  bool anyRaw = false;
+  for (const auto& in : r.inputs) anyRaw = anyRaw || in.raw;
+  TempFile mkv, mp4;
+  if (anyRaw) {
+    mkv.path = TempPath(r, ".video.mkv");
+    if (int failed = WrapRawInputs(r, mkv.path)) return failed;
+  }
+  mp4.path = TempPath(r, ".part");
+  bool keepExisting = !r.replace && IsFile(r.output);
+  MuxPlan plan = PlanMux(r, keepExisting, mkv.path);
+
+  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+  argv.insert(argv.end(), plan.inputs.begin(), plan.inputs.end());
+  argv.insert(argv.end(), plan.maps.begin(), plan.maps.end());
+  argv.insert(argv.end(), {"-c", "copy"});
+  argv.insert(argv.end(), plan.streamOptions.begin(), plan.streamOptions.end());
+  for (const auto& in : r.inputs) {
+    if (!in.raw) continue;
+    long timescale = in.fps->den > 1 ? in.fps->num : in.fps->num * 1000;
+    argv.insert(argv.end(), {"-video_track_timescale", std::to_string(timescale)});
+    break;
+  }
+  argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", mp4.path});
+  int code = RunProgram(kRole, argv);
+  if (code != 0) return Fail(kRole, "cannot build " + r.output, code);
+  if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);
+  mp4.path.clear();
+  return 0;
+}
+
+// The codec of an AVI's video stream: the compression field of its stream format.
+std::string AviVideoFourCc(const std::string& path) {
+  std::string head = ReadHead(path, 1 << 20);
+  for (size_t at = head.find("strh"); at != std::string::npos; at = head.find("strh", at + 4)) {
+    if (head.compare(at + 8, 4, "vids") != 0) continue;
+    size_t format = head.find("strf", at);
+    if (format == std::string::npos || format + 28 > head.size()) return {};
+    return head.substr(format + 24, 4);
+  }
+  return {};
+}
+
+// -aviraw video "movie.avi" -> movie_video.h264 (or .vc1, .cmp, .m2v) beside it.
+int AviRaw(const Request& r) {
+  if (ToLower(r.aviType) != "video") return Fail(kRole, "-aviraw " + r.aviType + " is not supported");
+  if (!IsFile(r.aviFile)) return FailMissing(kRole, r.aviFile);
+  std::string fourcc = ToLower(AviVideoFourCc(r.aviFile));
+  std::string ext, muxer;
+  if (fourcc == "h264" || fourcc == "x264" || fourcc == "avc1" || fourcc == "davc" || fourcc == "vssh") {
+    ext = "h264", muxer = "h264";
+  } else if (fourcc == "wvc1") {
+    ext = "vc1", muxer = "vc1";
+  } else if (fourcc == "xvid" || fourcc == "divx" || fourcc == "dx50" || fourcc == "fmp4" || fourcc == "mp4v") {
+    ext = "cmp", muxer = "m4v";
+  } else if (fourcc == "mpg2" || fourcc == "mpeg") {
+    ext = "m2v", muxer = "mpeg2video";
+  } else {
+    return Fail(kRole, "no raw form known for the video of " + r.aviFile + " (FourCC \"" + fourcc + "\")");
+  }
+  std::string stem = r.aviFile;
+  size_t dot = stem.rfind('.');
+  if (dot != std::string::npos && stem.find('/', dot) == std::string::npos) stem.resize(dot);
+  TempFile raw{stem + "_video." + ext};
+  int code = RunProgram(kRole, {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i",
+                                r.aviFile, "-map", "0:v:0", "-c:v", "copy", "-f", muxer, raw.path});
+  if (code != 0) return Fail(kRole, "cannot take the video out of " + r.aviFile, code);
+  raw.path.clear();
+  return 0;
+}
+
+}  // namespace
+
+int Mp4BoxMain(const Args& args) {
+  Request r;
+  if (int bad = ParseArgs(args, r)) return bad;
+  if (!r.aviFile.empty()) return AviRaw(r);
+  if (r.output.empty()) return Fail(kRole, "no output file given");
+  if (r.inputs.empty()) return Fail(kRole, "nothing to add (-add <file>)");
+  for (const auto& in : r.inputs) {
+    if (!IsFile(in.path)) return FailMissing(kRole, in.path);
+  }
+  return Mux(r);
+}
+
+}  // namespace parvela::toolkit

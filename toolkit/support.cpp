@@ -1,0 +1,196 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "toolkit.h"
+
+extern char** environ;
+
+namespace parvela::toolkit {
+
+namespace {
+
+// The Debian package to name when a program is missing.
+std::string PackageOf(const std::string& program) {
+  if (program == "mkvmerge" || program == "mkvextract") return "mkvtoolnix";
+  return program;
+}
+
+bool NeedsQuoting(const std::string& arg) {
+  if (arg.empty()) return true;
+  for (char c : arg) {
+    bool plain = std::isalnum(static_cast<unsigned char>(c)) || std::strchr("_-./:=+,@%^", c);
+    if (!plain) return true;
+  }
+  return false;
+}
+
+std::string ShellQuoted(const std::string& arg) {
+  if (!NeedsQuoting(arg)) return arg;
+  std::string out = "'";
+  for (char c : arg) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+int WaitFor(pid_t pid) {
+  int status = 0;
+  pid_t done;
+  do {
+    done = waitpid(pid, &status, 0);
+  } while (done < 0 && errno == EINTR);
+  if (done < 0) return -1;
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+// Spawns with PATH search; `stdoutFd` >= 0 replaces the child's standard output.
+int Spawn(std::string_view role, const Args& argv, int stdoutFd, int closeFd, pid_t& pid) {
+  std::cerr << role << ": " << CommandText(argv) << std::endl;
+  std::vector<char*> cargv;
+  for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+  cargv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stdoutFd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, closeFd);
+  }
+  int err = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (err == ENOENT) {
+    return Fail(role,
+                argv[0] + " is not installed (install the Debian package " + PackageOf(argv[0]) + ")",
+                kNotInstalled);
+  }
+  if (err != 0) return Fail(role, "cannot start " + argv[0] + ": " + std::strerror(err), kNotInstalled);
+  return 0;
+}
+
+}  // namespace
+
+int Fail(std::string_view role, std::string_view message, int code) {
+  std::cerr << role << ": error: " << message << std::endl;
+  return code;
+}
+
+int FailMissing(std::string_view role, const std::string& path) {
+  return Fail(role, "cannot find the input file " + path, kInputMissing);
+}
+
+std::string CommandText(const Args& argv) {
+  std::string text;
+  for (const auto& a : argv) {
+    if (!text.empty()) text += ' ';
+    text += ShellQuoted(a);
+  }
+  return text;
+}
+
+int RunProgram(std::string_view role, const Args& argv) {
+  pid_t pid = 0;
+  if (int failed = Spawn(role, argv, -1, -1, pid)) return failed;
+  return WaitFor(pid);
+}
+
+int RunProgramCapture(std::string_view role, const Args& argv, std::string& out) {
+  int fds[2];
+  if (pipe(fds) != 0) return Fail(role, "cannot create a pipe", kNotInstalled);
+  pid_t pid = 0;
+  int failed = Spawn(role, argv, fds[1], fds[0], pid);
+  close(fds[1]);
+  if (failed) {
+    close(fds[0]);
+    return failed;
+  }
+  char buf[65536];
+  ssize_t n;
+  while ((n = read(fds[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) out.append(buf, static_cast<size_t>(n));
+  }
+  close(fds[0]);
+  return WaitFor(pid);
+}
+
+bool IdentifyFile(std::string_view role, const std::string& path, nlohmann::json& info, int& code) {
+  std::string text;
+  code = RunProgramCapture(role, {"mkvmerge", "-J", path}, text);
+  if (code == kNotInstalled) return false;
+  info = nlohmann::json::parse(text, nullptr, false);
+  if (info.is_discarded() || !info.value(nlohmann::json::json_pointer("/container/recognized"), false)) {
+    std::string why = "mkvmerge cannot read " + path;
+    if (!info.is_discarded() && info.contains("errors") && !info["errors"].empty()) {
+      why += ": " + info["errors"][0].get<std::string>();
+    }
+    code = Fail(role, why, code == 0 ? kUsageError : code);
+    return false;
+  }
+  code = 0;
+  return true;
+}
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ToLower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool StartsWith(std::string_view text, std::string_view head) {
+  return text.substr(0, head.size()) == head;
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && ToLower(text.substr(text.size() - tail.size())) == ToLower(tail);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+bool MoveFile(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  std::error_code ec;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) return false;
+  std::filesystem::remove(from, ec);
+  return true;
+}
+
+std::string ReadHead(const std::string& path, size_t limit) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(limit, '\0');
+  in.read(head.data(), static_cast<std::streamsize>(limit));
+  head.resize(static_cast<size_t>(in.gcount()));
+  return head;
+}
+
+}  // namespace parvela::toolkit

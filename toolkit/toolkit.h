@@ -1,0 +1,64 @@
+// parvela-tools: one program standing in for the Windows tools Parvela drives. Each role gets
+// its arguments already split and runs Debian's programs directly, never through a shell.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+namespace parvela::toolkit {
+
+using Args = std::vector<std::string>;
+
+// The roles; `args` holds the arguments after the program name.
+int MkvinfoMain(const Args& args);
+int MkvextractMain(const Args& args);
+int MkvmergeMain(const Args& args);
+int FfmpegMain(const Args& args);
+int FaadMain(const Args& args);
+int SoundstretchMain(const Args& args);
+int ValdecMain(const Args& args);
+int BeSweetMain(const Args& args);
+int Mp4BoxMain(const Args& args);
+int X264CheckerMain(const Args& args);
+
+// Exit codes of the roles themselves (a program they run passes its own code on).
+inline constexpr int kUsageError = 2;
+inline constexpr int kInputMissing = 3;
+inline constexpr int kNotInstalled = 127;
+
+// Prints "<role>: error: <message>" and returns `code`.
+int Fail(std::string_view role, std::string_view message, int code = kUsageError);
+// The error for an input that is not there; names the file.
+int FailMissing(std::string_view role, const std::string& path);
+
+// A command as a POSIX shell would need it typed: arguments quoted only where they must be.
+std::string CommandText(const Args& argv);
+
+// Runs argv[0] (found on PATH) with the rest as arguments, after printing "<role>: <command>"
+// on standard error; standard streams are inherited. Returns its exit code, 128+signal when it
+// was killed, kNotInstalled (with a message) when the program cannot be found.
+int RunProgram(std::string_view role, const Args& argv);
+// The same, with the program's standard output collected into `out` (small outputs only).
+int RunProgramCapture(std::string_view role, const Args& argv, std::string& out);
+
+// `mkvmerge -J` of a Matroska (or any mkvmerge-readable) file. False after a printed error; `code`
+// then holds the exit code to return.
+bool IdentifyFile(std::string_view role, const std::string& path, nlohmann::json& info, int& code);
+
+bool IsFile(const std::string& path);
+bool IsFolder(const std::string& path);
+std::string ToLower(std::string_view text);
+bool StartsWith(std::string_view text, std::string_view head);
+bool EndsWithNoCase(std::string_view text, std::string_view tail);
+// The folder part of a path with its trailing '/', or "./" when there is none.
+std::string FolderOf(const std::string& path);
+// Moves a finished file into place; across file systems by copying.
+bool MoveFile(const std::string& from, const std::string& to);
+// Reads up to `limit` bytes from the start of a file in one go.
+std::string ReadHead(const std::string& path, size_t limit);
+
+}  // namespace parvela::toolkit

@@ -67,9 +67,23 @@ std::pair<std::string, std::string> Dimensions(const std::string& text) {
   return {text.substr(0, x), text.substr(x + 1)};
 }
 
+// Display sizes given as an aspect ratio (or in centimetres, inches) are turned into pixels
+// at the stored height: Parvela compares the display width with the pixel width.
+std::pair<std::string, std::string> DisplayInPixels(const json& props, const std::string& ph) {
+  auto [dw, dh] = Dimensions(props.value("display_dimensions", props.value("pixel_dimensions", "")));
+  if (props.value("display_unit", 0) == 0) return {dw, dh};
+  try {
+    if (std::stod(dh) <= 0) return {dw, dh};
+    double width = std::stod(ph) * std::stod(dw) / std::stod(dh);
+    return {Printf("%.0f", width), ph};
+  } catch (const std::exception&) {
+    return {dw, dh};
+  }
+}
+
 void AddVideoLines(const json& props, std::vector<std::string>& lines) {
   auto [pw, ph] = Dimensions(props.value("pixel_dimensions", ""));
-  auto [dw, dh] = Dimensions(props.value("display_dimensions", props.value("pixel_dimensions", "")));
+  auto [dw, dh] = DisplayInPixels(props, ph);
   lines.push_back("|  + Video track");
   lines.push_back("|   + Pixel width: " + pw);
   lines.push_back("|   + Pixel height: " + ph);

@@ -1,0 +1,102 @@
+// The MP4Box role in the three forms Parvela composes, and its unwrapping of an AVI's video.
+#include "toolkit_test_util.h"
+
+namespace parvela::testing::toolkit {
+namespace {
+
+class ToolkitMp4BoxTest : public ::testing::Test {
+ protected:
+  // Raw H.264 with B-frames (24 pictures) and ADTS AAC, as the earlier stages leave them.
+  void SetUp() override {
+    ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=240x180:rate=25", "-frames:v", "24", "-c:v", "libx264",
+                        "-preset", "veryfast", "-bf", "3", "-f", "h264", video}));
+    ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "1", "-c:a", "aac", "-ac", "2", audio}));
+  }
+
+  std::string MP4Box() const { return Quoted(AppTool("MP4Box/MP4Box.exe")); }
+
+  TempDir dir;
+  std::string video = dir / "movie.h264", audio = dir / "movie.aac", output = dir / "My_Movie.mp4";
+};
+
+TEST_F(ToolkitMp4BoxTest, TwoTrackFormGivesAacThenH264AtTheRateAndAspectAsked) {
+  Ran ran = RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=24000/1001:par=1920:1440") +
+                    " " + Quoted(output) + " -tmp " + Quoted(dir.path()));
+  ASSERT_EQ(ran.code, 0) << ran.err;
+  std::string wrapped = output + ".video.mkv", part = output + ".part";
+  EXPECT_EQ(RoleLines(ran, "MP4Box"),
+            (std::vector<std::string>{
+                "MP4Box: mkvmerge -q -o " + wrapped +
+                    " --timestamp-scale 1000 --default-duration 0:24000/1001p --display-dimensions 0:16x9 " + video,
+                "MP4Box: ffmpeg -nostdin -hide_banner -loglevel error -y -i " + audio + " -i " + wrapped +
+                    " -map 0 -map 1:0 -c copy -bsf:v:0 h264_metadata=sample_aspect_ratio=4/3"
+                    " -video_track_timescale 24000 -movflags +faststart -f mp4 " + part}));
+  EXPECT_EQ(Probe(output, "codec_name,r_frame_rate,sample_aspect_ratio,nb_frames"),
+            "aac,0/0,?,48\nh264,24000/1001,4:3,24");
+  // Nothing of the work is left beside the inputs and the result.
+  EXPECT_EQ(FolderListing(dir.path()), (std::vector<std::string>{"My_Movie.mp4", "movie.aac", "movie.h264"}));
+}
+
+// Without composition offsets the B-frames would be shown in decoding order.
+TEST_F(ToolkitMp4BoxTest, PicturesKeepTheirDisplayOrder) {
+  ASSERT_EQ(RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=25") + " " + Quoted(output) +
+                    " -tmp " + Quoted(dir.path()))
+                .code,
+            0);
+  std::string packets = Spawn({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=pts,dts",
+                               "-of", "csv=p=0", output})
+                            .out;
+  int reordered = 0;
+  for (const auto& line : Lines(packets)) {
+    size_t comma = line.find(',');
+    reordered += line.substr(0, comma) != line.substr(comma + 1);
+  }
+  EXPECT_GT(reordered, 0) << packets;
+  EXPECT_EQ(Probe(output, "r_frame_rate,sample_aspect_ratio", "v"), "25/1,1:1");
+}
+
+TEST_F(ToolkitMp4BoxTest, VideoOnlyFormAddsToTheAudioAlreadyThere) {
+  ASSERT_TRUE(Ffmpeg({"-i", audio, "-c", "copy", output}));
+  std::string audioBefore = Probe(output, "codec_name,nb_frames");
+  // The two blanks before -fps are Parvela's own.
+  Ran ran = RunLine(MP4Box() + "  -fps 25 -add " + Quoted(video) + " " + Quoted(output) + " -tmp " + Quoted(dir.path()));
+  ASSERT_EQ(ran.code, 0) << ran.err;
+  EXPECT_EQ(Probe(output, "codec_name,nb_frames", "a"), audioBefore);
+  EXPECT_EQ(Probe(output, "codec_name,r_frame_rate"), "aac,0/0\nh264,25/1");
+}
+
+TEST_F(ToolkitMp4BoxTest, VfwFormWithAGlobalRateMakesAVideoOnlyFile) {
+  ASSERT_EQ(RunLine(MP4Box() + " -fps 24000/1001 -add " + Quoted(video + ":par=4:3") + " " + Quoted(output) + " -tmp " +
+                    Quoted(dir.path()))
+                .code,
+            0);
+  EXPECT_EQ(Probe(output, "codec_name,r_frame_rate,sample_aspect_ratio"), "h264,24000/1001,4:3");
+}
+
+TEST_F(ToolkitMp4BoxTest, AnInputThatCannotBeImportedLeavesNoOutput) {
+  WriteFile(video, "this is no H.264 stream\n");
+  Ran ran = RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=25") + " " + Quoted(output) +
+                    " -tmp " + Quoted(dir.path()));
+  EXPECT_NE(ran.code, 0);
+  EXPECT_EQ(FolderListing(dir.path()), (std::vector<std::string>{"movie.aac", "movie.h264"}));
+}
+
+TEST_F(ToolkitMp4BoxTest, AFailedAdditionLeavesTheExistingFileAsItWas) {
+  ASSERT_TRUE(Ffmpeg({"-i", audio, "-c", "copy", output}));
+  std::string before = ReadFile(output);
+  WriteFile(video, "this is no H.264 stream\n");
+  EXPECT_NE(RunLine(MP4Box() + "  -fps 25 -add " + Quoted(video) + " " + Quoted(output) + " -tmp " + Quoted(dir.path())).code, 0);
+  EXPECT_EQ(ReadFile(output), before);
+}
+
+TEST_F(ToolkitMp4BoxTest, AviRawWritesTheVideoBesideTheAvi) {
+  std::string avi = dir / "movie.avi";
+  ASSERT_TRUE(Ffmpeg({"-f", "h264", "-r", "25", "-i", video, "-c", "copy", avi}));
+  Ran ran = RunLine(MP4Box() + " -aviraw video " + Quoted(avi));
+  ASSERT_EQ(ran.code, 0) << ran.err;
+  EXPECT_EQ(Probe(dir / "movie_video.h264", "codec_name,width,height"), "h264,240,180");
+  EXPECT_EQ(ReadFile(dir / "movie_video.h264"), ReadFile(video));
+}
+
+}  // namespace
+}  // namespace parvela::testing::toolkit

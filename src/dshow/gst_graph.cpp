@@ -243,9 +243,8 @@ bool GstGraph::AppendElements(RunningPipeline& pipeline, GraphFilter& filter,
     case Role::Decoder: {
       auto route = gst::FindDecoderRoute(sourcePin.stream.caps.get());
       if (!route) return false;
-      // Two queues let demuxing, decoding and writing run on three threads.
-      if (!add("queue") || !add(route->parser.c_str()) || !add(route->decoder.c_str()) ||
-          !add("queue")) {
+      // The queue lets the conversion and the writing run beside the decoding.
+      if (!add(route->parser.c_str()) || !add(route->decoder.c_str()) || !add("queue")) {
         return false;
       }
       GstElement* convert = add("audioconvert");

@@ -184,6 +184,20 @@ TEST_F(DshowGraph, AacAndVorbisAreRefusedSilently) {
   EXPECT_TRUE(host.messages.empty());
 }
 
+TEST_F(DshowGraph, SourcesThatAreNoMatroskaFilesGiveNothing) {
+  RegisterComponents(kAppDir, true);
+  WriteTextLines(input / "notes.mkv", {"not a movie"});
+  for (const std::string& source : {input / "notes.mkv", input / "missing.mkv"}) {
+    SCOPED_TRACE(source);
+    auto graph = backend->CreateFilterGraph();
+    EXPECT_EQ(graph->AddSourceFilter(source), nullptr);
+    Decode(source);
+    EXPECT_FALSE(FileIsPresent(Wav()));
+  }
+  EXPECT_TRUE(txtProgress.Text().empty());
+  EXPECT_TRUE(host.messages.empty());
+}
+
 TEST_F(DshowGraph, TheFirstAudioTrackIsDecoded) {
   RegisterComponents(kAppDir, true);
   const std::string source = input / "two tracks.mkv";

@@ -16,10 +16,10 @@ class FakeFilter;
 
 class FakePin final : public IPinInfo {
  public:
-  FakePin(FakeGraphBackend& backend, FakeFilter& owner, FakePinSpec spec)
-      : owner(owner), backend_(backend), spec_(std::move(spec)) {}
-  std::string Name() const override { return spec_.name; }
-  int Direction() const override { return spec_.direction; }
+  FakePin(FakeGraphBackend& backend, FakeFilter& owner, FakePinDef def)
+      : owner(owner), backend_(backend), def_(std::move(def)) {}
+  std::string Name() const override { return def_.name; }
+  int Direction() const override { return def_.direction; }
   bool Connect(IPinInfo& other) override;
   std::string Id() const;
 
@@ -28,14 +28,14 @@ class FakePin final : public IPinInfo {
 
  private:
   FakeGraphBackend& backend_;
-  FakePinSpec spec_;
+  FakePinDef def_;
 };
 
 class FakeFilter final : public IFilterInfo {
  public:
-  FakeFilter(FakeGraphBackend& backend, const FakeFilterSpec& spec)
-      : backend_(backend), name_(spec.name) {
-    for (const auto& pin : spec.pins) pins_.push_back(std::make_unique<FakePin>(backend, *this, pin));
+  FakeFilter(FakeGraphBackend& backend, const FakeFilterDef& def)
+      : backend_(backend), name_(def.name) {
+    for (const auto& pin : def.pins) pins_.push_back(std::make_unique<FakePin>(backend, *this, pin));
   }
   std::string Name() const override { return name_; }
   std::vector<IPinInfo*> Pins() override {
@@ -68,7 +68,7 @@ class FakeFilter final : public IFilterInfo {
 };
 
 std::string FakePin::Id() const {
-  return owner.Name() + "." + (spec_.label.empty() ? spec_.name : spec_.label);
+  return owner.Name() + "." + (def_.label.empty() ? def_.name : def_.label);
 }
 
 bool FakePin::Connect(IPinInfo& other) {
@@ -87,28 +87,28 @@ bool FakePin::Connect(IPinInfo& other) {
 
 class FakeRegFilter final : public dshow::IRegFilterInfo {
  public:
-  FakeRegFilter(FakeGraphBackend& backend, FakeFilterSpec spec,
+  FakeRegFilter(FakeGraphBackend& backend, FakeFilterDef def,
                 std::vector<std::unique_ptr<FakeFilter>>& filters)
-      : backend_(backend), spec_(std::move(spec)), filters_(filters) {}
-  std::string Name() const override { return spec_.name; }
+      : backend_(backend), def_(std::move(def)), filters_(filters) {}
+  std::string Name() const override { return def_.name; }
   IFilterInfo* Filter() override {
-    backend_.log.push_back("Filter " + spec_.name);
-    if (!spec_.instantiable) return nullptr;
-    filters_.push_back(std::make_unique<FakeFilter>(backend_, spec_));
+    backend_.log.push_back("Filter " + def_.name);
+    if (!def_.instantiable) return nullptr;
+    filters_.push_back(std::make_unique<FakeFilter>(backend_, def_));
     return filters_.back().get();
   }
 
  private:
   FakeGraphBackend& backend_;
-  FakeFilterSpec spec_;
+  FakeFilterDef def_;
   std::vector<std::unique_ptr<FakeFilter>>& filters_;
 };
 
 class FakeGraph final : public dshow::FilterGraph {
  public:
   explicit FakeGraph(FakeGraphBackend& backend) : backend_(backend) {
-    for (const auto& spec : backend.registered) {
-      registered_.push_back(std::make_unique<FakeRegFilter>(backend, spec, filters_));
+    for (const auto& def : backend.registered) {
+      registered_.push_back(std::make_unique<FakeRegFilter>(backend, def, filters_));
     }
   }
   ~FakeGraph() override { backend_.log.push_back("ReleaseGraph"); }
@@ -121,7 +121,7 @@ class FakeGraph final : public dshow::FilterGraph {
   IFilterInfo* AddSourceFilter(const std::string& path) override {
     backend_.log.push_back("AddSourceFilter " + path);
     if (!backend_.sourceOpens) return nullptr;
-    filters_.push_back(std::make_unique<FakeFilter>(backend_, FakeFilterSpec{"Source", backend_.sourcePins}));
+    filters_.push_back(std::make_unique<FakeFilter>(backend_, FakeFilterDef{"Source", backend_.sourcePins}));
     return filters_.back().get();
   }
   bool Run() override {

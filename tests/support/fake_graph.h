@@ -12,15 +12,15 @@
 
 namespace parvela::testing {
 
-struct FakePinSpec {
+struct FakePinDef {
   std::string name;
   int direction;      // dshow::kPinInput or dshow::kPinOutput
   std::string label = {};  // how the log names the pin when names repeat; the name when empty
 };
 
-struct FakeFilterSpec {
+struct FakeFilterDef {
   std::string name;
-  std::vector<FakePinSpec> pins;
+  std::vector<FakePinDef> pins;
   bool instantiable = true;
 };
 
@@ -37,8 +37,8 @@ class FakeGraphBackend : public dshow::GraphBackend {
   // The log entries of one kind, e.g. Entries("Connect").
   std::vector<std::string> Entries(const std::string& prefix) const;
 
-  std::vector<FakeFilterSpec> registered;  // in collection order
-  std::vector<FakePinSpec> sourcePins;
+  std::vector<FakeFilterDef> registered;  // in collection order
+  std::vector<FakePinDef> sourcePins;
   std::string writerName = "File writer";  // the one filter that takes a file name
   std::vector<std::string> refusingPins;   // "filter.pin": every connection to it is refused
   bool graphCreatable = true;

@@ -9,9 +9,9 @@
 namespace parvela {
 namespace {
 
-using testing::FakeFilterSpec;
+using testing::FakeFilterDef;
 using testing::FakeGraphBackend;
-using testing::FakePinSpec;
+using testing::FakePinDef;
 using Lines = std::vector<std::string>;
 using dshow::kPinInput;
 using dshow::kPinOutput;
@@ -138,7 +138,7 @@ TEST_F(DshowDecode, EachMissingFilterEndsAtOnce) {
   for (const std::string name : {"AC3Filter", "WAV Dest", "File writer"}) {
     SCOPED_TRACE(name);
     FakeGraphBackend fresh;
-    std::erase_if(fresh.registered, [&](const FakeFilterSpec& f) { return f.name == name; });
+    std::erase_if(fresh.registered, [&](const FakeFilterDef& f) { return f.name == name; });
     app.graph = &fresh;
     Decode();
     EXPECT_TRUE(fresh.Entries("AddSourceFilter").empty());
@@ -160,7 +160,7 @@ TEST_F(DshowDecode, FilterNamesAreComparedExactly) {
 
 TEST_F(DshowDecode, OnlyTheFirstEntryOfANameIsTried) {
   graph.registered.insert(graph.registered.begin(),
-                          FakeFilterSpec{"WAV Dest", {{"In", kPinInput}, {"Out", kPinOutput}}, false});
+                          FakeFilterDef{"WAV Dest", {{"In", kPinInput}, {"Out", kPinOutput}}, false});
   Decode();
   EXPECT_EQ(graph.log, (Lines{"CreateFilterGraph", "Filter AC3Filter", "Filter WAV Dest", "ReleaseGraph"}));
   ExpectSilentEnd();

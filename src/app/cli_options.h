@@ -8,6 +8,7 @@
 namespace parvela {
 
 class Form1;
+class WindowHost;
 namespace dshow {
 class GraphBackend;
 }
@@ -35,6 +36,6 @@ void ApplyCliOptions(const CliOptions& options, Form1& form);
 // An existing file whose name ends in ".mkv" (any letter case), or an existing folder.
 bool IsConvertibleArgument(const std::string& argumentText);
 // The decoding graph of this platform.
-std::shared_ptr<dshow::GraphBackend> MakeDefaultGraphBackend();
+std::shared_ptr<dshow::GraphBackend> MakeDefaultGraphBackend(WindowHost& host);
 
 }  // namespace parvela

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
   HeadlessHost host;
   RealSleeper sleeper;
   Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
-  auto graph = MakeDefaultGraphBackend();
+  auto graph = MakeDefaultGraphBackend(host);
   app.graph = graph.get();
   app.argumentText = options.argumentText;
 

@@ -89,6 +89,8 @@ bool PollUntilDone(Application& app, TextBox& txtProgress, FilterGraph& graph) {
     }
     txtProgress.SetText("Extracting " + std::to_string(wholeDuration) + " seconds of Audio :" +
                         std::to_string(wholePosition));
+    // The read that finds the end needs no further second of waiting.
+    if (position >= duration) break;
     app.sleeper.Sleep(kPollMilliseconds);
     app.host.DoEvents();
   }

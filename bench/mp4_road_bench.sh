@@ -16,7 +16,7 @@ if [ ! -x "$cli" ] || [ ! -e "$build/app/MP4Box/MP4Box.exe" ]; then
   exit 1
 fi
 
-work="$(mktemp -d "${TMPDIR:-/tmp}/parvela-bench.XXXXXX")"
+work="$(mktemp -d -t parvela-bench.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 source="$work/source.mkv"
 

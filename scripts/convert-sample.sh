@@ -12,7 +12,7 @@ if [ ! -x "$cli" ]; then
   exit 0
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/parvela-sample.XXXXXX")
+work=$(mktemp -d -t parvela-sample.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 out="$PWD/$build/sample/"
 mkdir -p "$out"

@@ -67,17 +67,17 @@ bool IsRawH264(const std::string& path) {
 }
 
 // The path ends where the first ":fps=" or ":par=" begins (a Linux path may hold colons).
-std::string SplitOptions(const std::string& spec, std::string& options) {
-  if (IsFile(spec)) return spec;
+std::string SplitOptions(const std::string& argument, std::string& options) {
+  if (IsFile(argument)) return argument;
   size_t cut = std::string::npos;
-  for (const char* key : {":fps=", ":par="}) cut = std::min(cut, spec.find(key));
-  options = cut == std::string::npos ? "" : spec.substr(cut + 1);
-  return spec.substr(0, cut);
+  for (const char* key : {":fps=", ":par="}) cut = std::min(cut, argument.find(key));
+  options = cut == std::string::npos ? "" : argument.substr(cut + 1);
+  return argument.substr(0, cut);
 }
 
-int ParseAddInput(const std::string& spec, AddInput& in) {
+int ParseAddInput(const std::string& argument, AddInput& in) {
   std::string options;
-  in.path = SplitOptions(spec, options);
+  in.path = SplitOptions(argument, options);
   in.raw = IsRawH264(in.path);
   // "fps=25:par=4:3" -> fps=25, par=4:3: a piece without '=' continues the one before.
   std::vector<std::string> pieces;
@@ -95,12 +95,12 @@ int ParseAddInput(const std::string& spec, AddInput& in) {
   for (const auto& piece : pieces) {
     if (StartsWith(piece, "fps=")) {
       in.fps = ParseRate(piece.substr(4));
-      if (!in.fps) return Fail(kRole, "bad frame rate in " + spec);
+      if (!in.fps) return Fail(kRole, "bad frame rate in " + argument);
     } else if (StartsWith(piece, "par=")) {
       std::string value = piece.substr(4);
       size_t colon = value.find(':');
       in.par = colon == std::string::npos ? std::nullopt : ParseRate(value.substr(0, colon) + "/" + value.substr(colon + 1));
-      if (!in.par) return Fail(kRole, "bad pixel aspect ratio in " + spec);
+      if (!in.par) return Fail(kRole, "bad pixel aspect ratio in " + argument);
     } else {
       return Fail(kRole, "unsupported import option " + piece);
     }

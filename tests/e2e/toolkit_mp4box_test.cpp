@@ -58,8 +58,8 @@ TEST_F(ToolkitMp4BoxTest, PicturesKeepTheirDisplayOrder) {
 TEST_F(ToolkitMp4BoxTest, VideoOnlyFormAddsToTheAudioAlreadyThere) {
   ASSERT_TRUE(Ffmpeg({"-i", audio, "-c", "copy", output}));
   std::string audioBefore = Probe(output, "codec_name,nb_frames");
-  // The two blanks before -fps are Parvela's own.
-  Ran ran = RunLine(MP4Box() + "  -fps 25 -add " + Quoted(video) + " " + Quoted(output) + " -tmp " + Quoted(dir.path()));
+  // The two blanks before -fps are Parvela's own; "25.000" is what 25 fps output asks for.
+  Ran ran = RunLine(MP4Box() + "  -fps 25.000 -add " + Quoted(video) + " " + Quoted(output) + " -tmp " + Quoted(dir.path()));
   ASSERT_EQ(ran.code, 0) << ran.err;
   EXPECT_EQ(Probe(output, "codec_name,nb_frames", "a"), audioBefore);
   EXPECT_EQ(Probe(output, "codec_name,r_frame_rate"), "aac,0/0\nh264,25/1");

@@ -1,4 +1,5 @@
 // parvela-cli: the window's start-up without a window, for scripts and servers.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -96,5 +97,13 @@ int main(int argc, char** argv) {
   form.LoadSettings();
   ApplyCliOptions(options, form);
   form.cmdLine();
+  if (options.verbose) {
+    // Parvela's own share of the work, without the tools it ran.
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    const long ms = (self.ru_utime.tv_sec + self.ru_stime.tv_sec) * 1000L +
+                    (self.ru_utime.tv_usec + self.ru_stime.tv_usec) / 1000L;
+    std::cerr << "parvela-cli: own CPU time " << ms << " ms, peak memory " << self.ru_maxrss << " KB\n";
+  }
   return host.ErrorsShown() > 0 ? 1 : 0;
 }

@@ -1,9 +1,11 @@
 // x264_checker "<source.mkv>" "<report>": judges the first video track's H.264 sequence
-// parameter set, read from the track header alone, against what the consoles decode.
+// parameter set, read from the track header alone (its avcC record), against what the
+// consoles decode.
 #include <fstream>
-#include <nlohmann/json.hpp>
+#include <iostream>
 
 #include "h264_sps.h"
+#include "matroska_header.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -11,27 +13,17 @@ namespace parvela::toolkit {
 namespace {
 
 constexpr const char* kRole = "x264_checker";
-using nlohmann::json;
-
-std::string FromHex(const std::string& hex) {
-  std::string bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
-    bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  }
-  return bytes;
-}
 
 const char* Verdict(bool ok) { return ok ? "[OK]" : "[FAILED]"; }
 
-std::vector<std::string> Findings(const json& track, const Sps& s) {
+std::vector<std::string> Findings(const MatroskaTrack& track, const Sps& s) {
   unsigned dpb = Level41DpbFrames(s);
   // Consoles play 8-bit 4:2:0 Baseline, Main and High up to 1920x1088.
   bool profileOk = (s.profileIdc == 66 || s.profileIdc == 77 || s.profileIdc == 100) &&
                    s.chromaFormatIdc == 1 && s.bitDepthLuma == 8;
   bool sizeOk = s.widthMbs * 16 <= 1920 && s.FrameHeightMbs() * 16 <= 1088;
-  const json& props = track["properties"];
   return {
-      "video track: " + props.value("number", json(0)).dump() + " (" + props.value("codec_id", "") + ")",
+      "video track: " + std::to_string(track.number) + " (" + track.codecId + ")",
       "profile: " + std::string(ProfileName(s.profileIdc)) + " (profile_idc " + std::to_string(s.profileIdc) + ")",
       "level: " + std::to_string(s.levelIdc / 10) + "." + std::to_string(s.levelIdc % 10) +
           " (level_idc " + std::to_string(s.levelIdc) + ")",
@@ -62,10 +54,9 @@ int FailWithReport(const std::string& report, const std::string& message, int co
   return Fail(kRole, message, code);
 }
 
-const json* FirstVideoTrack(const json& info) {
-  if (!info.contains("tracks") || !info["tracks"].is_array()) return nullptr;
-  for (const json& track : info["tracks"]) {
-    if (track.value("type", "") == "video") return &track;
+const MatroskaTrack* FirstVideoTrack(const MatroskaHeader& header) {
+  for (const auto& track : header.tracks) {
+    if (TrackTypeName(track.type) == "video") return &track;
   }
   return nullptr;
 }
@@ -80,13 +71,13 @@ int X264CheckerMain(const Args& args) {
     WriteLines(report, {"x264_checker: error: cannot find " + source});
     return FailMissing(kRole, source);
   }
-  json info;
-  int code = 0;
-  if (!IdentifyFile(kRole, source, info, code)) return FailWithReport(report, "cannot read " + source, code);
-  const json* track = FirstVideoTrack(info);
+  std::cerr << kRole << ": reading the track headers of " << CommandText({source}) << std::endl;
+  MatroskaHeader header;
+  std::string error;
+  if (!ReadMatroskaHeader(source, header, error)) return FailWithReport(report, error, kUsageError);
+  const MatroskaTrack* track = FirstVideoTrack(header);
   if (!track) return FailWithReport(report, "no video track in " + source, kUsageError);
-  std::string avcc = FromHex(track->value(json::json_pointer("/properties/codec_private_data"), ""));
-  std::optional<Sps> sps = SpsFromAvcC(avcc);
+  std::optional<Sps> sps = SpsFromAvcC(track->codecPrivate);
   if (!sps) return FailWithReport(report, "no H.264 sequence parameter set in the first video track", kUsageError);
   std::vector<std::string> lines = {"x264_checker: " + source};
   for (auto& line : Findings(*track, *sps)) lines.push_back(std::move(line));

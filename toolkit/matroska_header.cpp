@@ -130,7 +130,7 @@ MatroskaTrack ReadTrack(std::string_view bytes) {
     }
   });
   // The older element is the three-letter code Parvela shows; the newer one only stands in.
-  if (!bcp47.empty() && t.language == "eng" && bcp47 != "en") t.language = bcp47;
+  if (!bcp47.empty() && t.language == "und" && bcp47 != "und") t.language = bcp47;
   return t;
 }
 

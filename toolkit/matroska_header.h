@@ -11,7 +11,7 @@ namespace parvela::toolkit {
 struct MatroskaTrack {
   uint64_t number = 0, uid = 0, type = 0;
   std::string codecId, codecPrivate;
-  std::string language = "eng";  // what Matroska means when a track names none
+  std::string language = "und";  // a track that names no language is shown as undetermined
   uint64_t defaultDuration = 0;  // nanoseconds; 0 when absent
   uint64_t pixelWidth = 0, pixelHeight = 0;
   uint64_t displayWidth = 0, displayHeight = 0, displayUnit = 0;  // 0 when absent

@@ -174,6 +174,10 @@ int WrapRawInputs(const Request& r, const std::string& mkvPath) {
   Args argv = {"mkvmerge", "-q", "-o", mkvPath, "--timestamp-scale", "1000"};
   for (const auto& in : r.inputs) {
     if (!in.raw) continue;
+    // An H.264 name is imported as H.264 or not at all, whatever else the file may hold.
+    if (!SpsFromByteStream(ReadHead(in.path, 1 << 20))) {
+      return Fail(kRole, "no H.264 sequence parameter set in " + in.path, kUsageError);
+    }
     argv.push_back("--default-duration");
     argv.push_back("0:" + in.fps->Text() + "p");
     if (in.par) {

@@ -109,6 +109,16 @@ TEST_F(CliConversion, BrokenSourceReportsTheErrorAndKeepsTemporaryFiles) {
   EXPECT_EQ(std::count(left.begin(), left.end(), "broken.mp4"), 0);
 }
 
+TEST_F(CliConversion, SourceWithoutVideoEndsInTheMuxerErrorWithItsTempFilesKept) {
+  const std::string source = in / "radio.mkv";
+  ASSERT_EQ(Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=sample_rate=48000 -t 2 -c:a ac3 " + Q(source)),
+            0);
+  EXPECT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(source)), 1);
+  EXPECT_NE(Stderr().find("MP4box error: Error creating " + out / "radio.mp4"), std::string::npos) << Stderr();
+  EXPECT_EQ(Names(out.path()), (std::vector<std::string>{"movie.aac", "movie.h264"}));
+  EXPECT_EQ(LinesOf(Stdout()).back(), "Conversion Error");
+}
+
 TEST_F(CliConversion, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunCli(""), 2);
   EXPECT_EQ(RunCli("--bogus x.mkv"), 2);

@@ -29,7 +29,7 @@ std::string TrackSpec(const std::string& track, const std::string& target) {
 std::string MkvextractLine(const std::string& strMKV, const std::string& source,
                            const std::vector<std::string>& trackSpecs) {
   std::string line = Quoted(strMKV) + " tracks " + Quoted(TrimBlanks(source));
-  for (const auto& spec : trackSpecs) line += " " + spec;
+  for (const auto& track : trackSpecs) line += " " + track;
   return line;
 }
 

@@ -11,10 +11,10 @@ namespace parvela {
 std::string MakeFpsArg(const std::string& fpsText);
 
 // mkvextract's command line: the tool, " tracks ", the trimmed source, and each track
-// specification after one blank.
+// argument after one blank.
 std::string MkvextractLine(const std::string& strMKV, const std::string& source,
                            const std::vector<std::string>& trackSpecs);
-// A track specification: the track number, ":" and the quoted target path.
+// A track argument: the track number, ":" and the quoted target path.
 std::string TrackSpec(const std::string& track, const std::string& target);
 
 // The MP4 road's output name: every "." of the base name becomes "_", then ".mp4".

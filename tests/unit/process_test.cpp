@@ -33,9 +33,9 @@ TEST(Quoted, OrdinaryPathsAreWrappedOnly) {
 
 TEST(Quoted, AwkwardPathsSurviveTheSplit) {
   const std::vector<std::string> paths = {
-      "/tmp/with blank/film.mkv", "/tmp/say \"hi\"/film.mkv", "/tmp/back\\slash\\\"q/x",
-      "/tmp/trailing\\", "/tmp/$HOME `ls` ;|&*?.mkv", "/tmp/Fïlm – été.mkv", "/tmp/ends-with-quote\"",
-      "/tmp/\\\"\\\\\"/x"};
+      "/films/with blank/film.mkv", "/films/say \"hi\"/film.mkv", "/films/back\\slash\\\"q/x",
+      "/films/trailing\\", "/films/$HOME `ls` ;|&*?.mkv", "/films/Fïlm – été.mkv", "/films/ends-with-quote\"",
+      "/films/\\\"\\\\\"/x"};
   for (const auto& p : paths) {
     if (p.find('"') == std::string::npos && p.back() == '\\') continue;  // only quoted paths escape
     Args got = SplitCommandLine("\"/bin/tool\" " + Quoted(p) + " -o " + Quoted(p));

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times the decoding graph against ffmpeg on a generated 10-minute AC-3 5.1 track and prints
 # the ratios graph time / ffmpeg time: once as a conversion runs it, with its once-a-second
-# progress poll (which by design goes on for one to two seconds after the stream has ended),
+# progress poll (which by design may go on for up to a second after the stream has ended),
 # and once with a 10 ms poll, which times the decoding itself.
 # Usage: bench/decode_bench.sh [BUILD_DIR] [RUNS]   (BUILD_DIR defaults to build)
 set -euo pipefail

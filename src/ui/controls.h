@@ -19,8 +19,8 @@ class Control {
   // Showing, hiding, enabling and disabling never run a handler.
   void SetVisible(bool v) { if (v != visible_) { visible_ = v; Notify(); } }
   void SetEnabled(bool e) { if (e != enabled_) { enabled_ = e; Notify(); } }
-  void SetCaption(std::string c) { if (c != caption_) { caption_ = std::move(c); Notify(); } }
-  void SetToolTip(std::string t) { toolTip_ = std::move(t); }
+  void SetCaption(const std::string& c) { if (c != caption_) { caption_ = c; Notify(); } }
+  void SetToolTip(const std::string& t) { toolTip_ = t; }
   void Observe(Observer o) { observers_.push_back(std::move(o)); }
 
  protected:

@@ -4,9 +4,9 @@ namespace parvela {
 
 namespace {
 
-void Setup(Control& c, std::string caption, std::string toolTip = {}) {
-  c.SetCaption(std::move(caption));
-  c.SetToolTip(std::move(toolTip));
+void Setup(Control& c, const char* caption, const char* toolTip = "") {
+  c.SetCaption(caption);
+  c.SetToolTip(toolTip);
 }
 
 }  // namespace

@@ -101,9 +101,10 @@ int main(int argc, char** argv) {
     // Parvela's own share of the work, without the tools it ran.
     rusage self{};
     getrusage(RUSAGE_SELF, &self);
-    const long ms = (self.ru_utime.tv_sec + self.ru_stime.tv_sec) * 1000L +
-                    (self.ru_utime.tv_usec + self.ru_stime.tv_usec) / 1000L;
-    std::cerr << "parvela-cli: own CPU time " << ms << " ms, peak memory " << self.ru_maxrss << " KB\n";
+    auto ms = [](const timeval& t) { return t.tv_sec * 1000L + t.tv_usec / 1000L; };
+    std::cerr << "parvela-cli: own CPU time " << ms(self.ru_utime) + ms(self.ru_stime) << " ms ("
+              << ms(self.ru_utime) << " user, " << ms(self.ru_stime) << " system), peak memory "
+              << self.ru_maxrss << " KB\n";
   }
   return host.ErrorsShown() > 0 ? 1 : 0;
 }

@@ -4,7 +4,7 @@
 # front end reports its own share with -v. "Safe Sync" keeps the audio decoding out of the
 # process, so the figure is Parvela's alone; the default road's figure adds the in-process
 # decoding graph, which is the decoder's work.
-# Usage: bench/own_cpu.sh [BUILD_DIR] [SECONDS]
+# Usage: bench/own_cpu.sh [BUILD_DIR] [SECONDS]   (ROADS=--safe-sync measures that road alone)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
@@ -24,7 +24,7 @@ ls -l "$work/source.mkv" | awk '{ printf "source: %.0f MB\n", $5 / 1e6 }'
 
 # A private copy of the application folder keeps the build's settings and log untouched.
 cp -a "$build/app" "$work/app"
-for road in "--safe-sync" ""; do
+for road in ${ROADS:-"--safe-sync" ""}; do
   rm -rf "$work/out" && mkdir "$work/out"
   report=$("$work/app/parvela-cli" -v $road -o "$work/out" "$work/source.mkv" 2>&1 >/dev/null | grep "own CPU")
   echo "${road:-default road}: ${report#parvela-cli: }"

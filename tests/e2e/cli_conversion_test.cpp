@@ -119,6 +119,43 @@ TEST_F(CliConversion, SourceWithoutVideoEndsInTheMuxerErrorWithItsTempFilesKept)
   EXPECT_EQ(LinesOf(Stdout()).back(), "Conversion Error");
 }
 
+// Every audio format the window knows reaches the MP4 as stereo AAC, by the graph or the backup.
+TEST_F(CliConversion, EachAudioFormatBecomesStereoAac) {
+  struct Case {
+    std::string encoder;
+    bool backup;
+  };
+  for (const Case& c : std::vector<Case>{{"dca -strict -2 -ac 6", false},
+                                         {"libmp3lame -ac 2", false},
+                                         {"aac -ac 2", true},
+                                         {"libvorbis -ac 2", false}}) {
+    SCOPED_TRACE(c.encoder);
+    const std::string source = in / "film.mkv";
+    ASSERT_EQ(Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=320x180:rate=25 -f lavfi -i "
+                    "sine=sample_rate=48000 -t 2 -map 0:v -map 1:a -c:v libx264 -preset ultrafast -profile:v high "
+                    "-level 5.1 -pix_fmt yuv420p -c:a " + c.encoder + " " + Q(source)),
+              0);
+    fs::remove(out / "film.mp4");
+    ASSERT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(source)), 0) << Stderr();
+    EXPECT_EQ(Names(out.path()), std::vector<std::string>{"film.mp4"});
+    EXPECT_EQ(Probe(out / "film.mp4", "v:0", "codec_name,level"), "h264,41");
+    EXPECT_EQ(Probe(out / "film.mp4", "a:0", "codec_name,channels"), "aac,2");
+    EXPECT_EQ(Stdout().find("Extracting audio with backup method.") != std::string::npos, c.backup);
+  }
+}
+
+TEST_F(CliConversion, TwentyFiveFpsOutputRetimesVideoAndAudio) {
+  const std::string source = in / "film.mkv";
+  MakeSample(source, 5);
+  ASSERT_EQ(RunCli("--25fps -o " + Q(out.path()) + " " + Q(source)), 0) << Stderr();
+  const std::string mp4 = out / "film.mp4";
+  EXPECT_EQ(Probe(mp4, "v:0", "r_frame_rate"), "25/1");
+  // 5 s at 24000/1001 played at 25 frames per second last 4.795 s; the audio follows.
+  EXPECT_NEAR(std::stod(Probe(mp4, "v:0", "duration")), 4.795, 0.1);
+  EXPECT_NEAR(std::stod(Probe(mp4, "a:0", "duration")), 4.795, 0.15);
+  EXPECT_EQ(Names(out.path()), std::vector<std::string>{"film.mp4"});
+}
+
 TEST_F(CliConversion, UsageErrorsExitWithTwo) {
   EXPECT_EQ(RunCli(""), 2);
   EXPECT_EQ(RunCli("--bogus x.mkv"), 2);

@@ -49,6 +49,7 @@ void SetRecode(Form1& form, int value) {
 // to re-encoding on a guess.
 void CheckAvcPlayability(Form1& form, const std::string& source) {
   Application& app = form.app;
+  DeleteFile(app.InfoReportPath());
   app.runner.RunAndWait(Quoted(form.tools.x264CheckerPath) + " " + Quoted(source) + " " +
                         Quoted(app.InfoReportPath()));
   bool playable = true;
@@ -91,6 +92,8 @@ bool ReadCheckerVerdict(Form1& form) {
 void Form1::ReadInfo(const std::string& sourcePath) {
   if (tools.strMKVInfo.empty()) tools.Fill(app.appFolder);
   const std::string source = TrimBlanks(sourcePath);
+  // A report left over from an interrupted run must not pass for this source's.
+  DeleteFile(app.InfoReportPath());
   app.runner.RunAndWait(Quoted(tools.strMKVInfo) + " " + Quoted(source) + " -o " +
                         Quoted(app.appFolder + kSep + "info.txt"));
   // A failed inspection leaves the source uninspected, so that "Convert" tries again.

@@ -192,6 +192,15 @@ TEST_F(AnalysisInspectionTest, MissingMkvinfoReportIsReportedOnceAfterABoundedWa
   EXPECT_EQ(DoEventsCount(), 60);
 }
 
+TEST_F(AnalysisInspectionTest, LeftoverReportIsNotTakenForTheSources) {
+  mkvinfoReport.reset();
+  WriteFile(ReportPath(), Report("V_MPEG2"));
+  f.ReadInfo(Source());
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].title, "Inspection error");
+  EXPECT_EQ(fx.app.sourceInfo.videoKind, "");
+}
+
 TEST_F(AnalysisInspectionTest, ReportAppearingWhileWaitingIsRead) {
   mkvinfoReport.reset();
   fx.host.onDoEvents = [this] {

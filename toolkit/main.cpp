@@ -25,6 +25,11 @@ constexpr Role kRoles[] = {
     {"besweet", parvela::toolkit::BeSweetMain},
     {"mp4box", parvela::toolkit::Mp4BoxMain},
     {"x264_checker", parvela::toolkit::X264CheckerMain},
+    {"aften", parvela::toolkit::AftenMain},
+    {"tsmuxer", parvela::toolkit::TsMuxerMain},
+    {"h264info", parvela::toolkit::H264InfoMain},
+    {"mencoder", parvela::toolkit::MencoderMain},
+    {"avimux_gui", parvela::toolkit::AvimuxMain},
 };
 
 std::string RoleName(std::string invokedAs) {

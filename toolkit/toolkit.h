@@ -24,6 +24,11 @@ int ValdecMain(const Args& args);
 int BeSweetMain(const Args& args);
 int Mp4BoxMain(const Args& args);
 int X264CheckerMain(const Args& args);
+int AftenMain(const Args& args);
+int TsMuxerMain(const Args& args);
+int H264InfoMain(const Args& args);
+int MencoderMain(const Args& args);
+int AvimuxMain(const Args& args);
 
 // Exit codes of the roles themselves (a program they run passes its own code on).
 inline constexpr int kUsageError = 2;

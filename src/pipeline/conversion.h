@@ -28,6 +28,31 @@ class Conversion {
   // Track extraction (extraction.cpp).
   void ExtractTracks();
 
+  // Audio conversion chain (audio_chain.cpp), shared by the roads that mux AC-3.
+  // False when the audio error ended the run; the caller then returns at once.
+  enum class ChainRoad { Mpeg2, Xvid };
+  bool ConvertAudioToAc3(ChainRoad road = ChainRoad::Mpeg2);
+  void PrepareSubtitleArg();
+
+  // Transport-stream road (ts_road.cpp).
+  void TransportStreamRoad();
+
+  // H.264 re-encoding (h264_recode.cpp).
+  void ReencodeH264();
+
+  // MPEG-2 re-encoding and program-stream muxing (mpeg2_road.cpp).
+  void Mpeg2RecodeRoad();
+
+  // Xvid re-encoding and AVI muxing (xvid_road.cpp).
+  void XvidRoad();
+
+  // Split conversion of large sources (split.cpp).
+  void SplitAndConvert();
+
+  // VC-1 and MPEG-2 sources (vc1_mpeg2.cpp).
+  void ConvertVc1();
+  void RepackMpeg2();
+
   // MP4 road (mp4_road.cpp).
   void Mp4Road();
   void DecodeOrBackup();

@@ -47,16 +47,16 @@ void Conversion::Run() {
   }
   SetUp();
   if (SplitRoadApplies()) {
-    RoadNotAvailable("Splitting sources above 4 GB (clear \"Split > 4GB ?\" to convert the source whole)");
+    SplitAndConvert();
     return;
   }
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1" && !f.chkMP2.Checked()) {
-    RoadNotAvailable("Converting VC-1 sources");
+    ConvertVc1();
     return;
   }
   if (kind == "mpeg2") {
-    RoadNotAvailable("Repacking MPEG-2 sources");
+    RepackMpeg2();
     return;
   }
   if (RefuseWithoutAudio()) return;
@@ -145,20 +145,20 @@ void Conversion::CommonStartAndRoads() {
   f.recodeH264 = f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvH264;
   f.recodeXvid = f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvXvid;
   if (f.recodeH264) {
-    RoadNotAvailable("Re-encoding to H264");
+    RoadNotAvailable("Re-encoding to H264");  // until ReencodeH264 is built
     return;
   }
   if (f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvMpeg2) {
-    RoadNotAvailable("Re-encoding to MPEG2");
+    Mpeg2RecodeRoad();
     return;
   }
   if (f.recodeXvid) {
-    RoadNotAvailable("Re-encoding to Xvid");
+    XvidRoad();
     return;
   }
   AdjustHeader();
   if (f.chkVob.Checked()) {
-    RoadNotAvailable("Muxing to a PS3 transport stream");
+    TransportStreamRoad();
     return;
   }
   Mp4Road();

@@ -13,6 +13,7 @@ class Conversion {
   void Run();
 
  private:
+  friend class ConversionProbe;  // unit tests drive single stages
   // Driver (driver.cpp).
   bool CheckPreconditions();
   void SetUp();
@@ -33,6 +34,10 @@ class Conversion {
   enum class ChainRoad { Mpeg2, Xvid };
   bool ConvertAudioToAc3(ChainRoad road = ChainRoad::Mpeg2);
   void PrepareSubtitleArg();
+  bool Ac3Produced();
+  std::string ValdecLine(const std::string& input, const std::string& options) const;
+  std::string AacToPcmLine() const;
+  std::string AftenLine() const;
 
   // Transport-stream road (ts_road.cpp).
   void TransportStreamRoad();

@@ -51,9 +51,19 @@ bool Conversion::ConvertAudioToAc3(ChainRoad road) {
     return Ac3Produced();
   }
   if (!f.subtitleArg.empty()) Run(MkvextractLine(f.tools.strMKV, f.strFullname, {}) + " " + f.subtitleArg);
-  DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  GraphOrFfmpegToWav(false);
   Run(AftenLine());
   return Ac3Produced();
+}
+
+void Conversion::GraphOrFfmpegToWav(bool trackExtracted) {
+  DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  if (FileIsPresent(Out("movie.wav"))) return;
+  // The graph has no Vorbis decoder (nor, on some systems, any at all): FFmpeg decodes the
+  // track itself.
+  if (!trackExtracted) Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
+  Run(Quoted(f.tools.strFF) + " -i " + Quoted(ExtractedAudio()) + " -acodec pcm_s16le " + Quoted(Out("movie.wav")));
+  Delete("movie." + f.audioExt);
 }
 
 bool Conversion::Ac3Produced() {

@@ -38,9 +38,13 @@ class Conversion {
   std::string ValdecLine(const std::string& input, const std::string& options) const;
   std::string AacToPcmLine() const;
   std::string AftenLine() const;
+  void GraphOrFfmpegToWav(bool trackExtracted);
 
   // Transport-stream road (ts_road.cpp).
   void TransportStreamRoad();
+  void TsAudioToAc3();
+  void WriteTsMeta();
+  std::string TsMuxerLine() const;
 
   // H.264 re-encoding (h264_recode.cpp).
   void ReencodeH264();

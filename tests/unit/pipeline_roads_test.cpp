@@ -52,7 +52,6 @@ TEST_F(Roads, LaterRoadsSayTheyAreNotAvailableInsteadOfSucceeding) {
       {[this] { fx.form.chkMP2.SetValue(1); fx.form.cmdConv.SetListIndex(1); }, "Re-encoding to H264", 0},
       {[this] { fx.form.chkMP2.SetValue(1); fx.form.cmdConv.SetListIndex(0); }, "Re-encoding to MPEG2", 0},
       {[this] { fx.form.chkMP2.SetValue(1); fx.form.cmdConv.SetListIndex(2); }, "Re-encoding to Xvid", 0},
-      {[this] { fx.form.chkVob.SetValue(1); }, "Muxing to a PS3", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.start);

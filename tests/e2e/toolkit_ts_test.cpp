@@ -1,27 +1,11 @@
-// The transport-stream road's roles: valdec and aften on its command lines, h264info's
-// streaming level rewrite, and tsMuxeR refusing what it cannot read.
+// The transport-stream road's roles: h264info's streaming level rewrite, and tsMuxeR refusing
+// what it cannot read. (valdec and aften on the road's lines: cli_vob_test.)
 #include "toolkit_test_util.h"
 
 namespace parvela::testing::toolkit {
 namespace {
 
 std::string Tool(const std::string& relative) { return Quoted(AppTool(relative)); }
-
-TEST(ToolkitTs, DtsFiveOneStaysFiveOneThroughValdecAndAften) {
-  TempDir dir;
-  const std::string dts = dir / "movie.dts", wav = dir / "movie.wav", ac3 = dir / "movie.ac3";
-  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000:d=1", "-ac", "6", "-c:a", "dca", "-strict", "-2", dts}));
-  Ran ran = RunLine(Tool("ac3filter/valdec.exe") + " " + Quoted(dts) + " -wav " + Quoted(wav) + " -fmt:0");
-  ASSERT_EQ(ran.code, 0) << ran.err;
-  EXPECT_EQ(Probe(wav, "codec_name,channels"), "pcm_s16le,6");
-  ran = RunLine(Tool("aften/aften.exe") + " " + Quoted(wav) + " -b 640 " + Quoted(ac3));
-  ASSERT_EQ(ran.code, 0) << ran.err;
-  EXPECT_EQ(Probe(ac3, "codec_name,channels,bit_rate"), "ac3,6,640000");
-  // Nothing to encode: no output, not even an empty one.
-  ran = RunLine(Tool("aften/aften.exe") + " " + Quoted(dir / "none.wav") + " -b 640 " + Quoted(dir / "none.ac3"));
-  EXPECT_NE(ran.code, 0);
-  EXPECT_EQ(FolderListing(dir.path()), (std::vector<std::string>{"movie.ac3", "movie.dts", "movie.wav"}));
-}
 
 // Sequence parameter sets at the start, across the tool's 4 MiB block boundary and at the end;
 // everything else must come through byte for byte.

@@ -1,0 +1,61 @@
+// parvela-cli on the two kinds of source that skip the common start: MPEG-2 video, repacked
+// into a program stream, and VC-1 video, left as its raw stream beside a stereo WMA file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "toolkit_test_util.h"
+
+namespace parvela::testing::toolkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliSourceKinds : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(PARVELA_APP_DIR, app.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  }
+  Ran Convert(const std::string& source) {
+    return Spawn({"env", "HOME=" + home.path(), app / "parvela-cli", "-o", out.path(), source});
+  }
+  TempDir app, home, in, out;
+};
+
+TEST_F(CliSourceKinds, Mpeg2SourceBecomesAProgramStreamWithItsAudioCopied) {
+  const std::string source = in / "my.show.mkv";
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f", "lavfi", "-i",
+                      "sine=sample_rate=48000", "-t", "2", "-c:v", "mpeg2video", "-c:a", "ac3", source}));
+  Ran ran = Convert(source);
+  ASSERT_EQ(ran.code, 0) << ran.err;
+  EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"Repacking to mpeg2 container", "Conversion done"}));
+  EXPECT_EQ(FolderListing(out.path()), std::vector<std::string>{"my.show.mpg"});
+  const std::string mpg = out / "my.show.mpg";
+  EXPECT_EQ(Spawn({"ffprobe", "-v", "error", "-show_entries", "format=format_name", "-of", "csv=p=0", mpg}).out,
+            "mpeg\n");
+  EXPECT_EQ(Probe(mpg, "codec_name,width"), "mpeg2video,320\nac3,?");
+  EXPECT_NEAR(ProbeDuration(mpg), 2.0, 0.2);
+}
+
+// The road never decodes the video, so an MPEG-4 stream labelled WVC1 stands in for VC-1.
+TEST_F(CliSourceKinds, Vc1SourceInVfwModeLeavesTheRawStreamAndAStereoWma) {
+  const std::string avi = in / "video.avi", source = in / "film.mkv";
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "2", "-c:v", "mpeg4", avi}));
+  std::string bytes = ReadFile(avi);
+  for (size_t at = bytes.find("FMP4"); at != std::string::npos && at < 8192; at = bytes.find("FMP4", at)) {
+    bytes.replace(at, 4, "WVC1");
+  }
+  WriteFile(avi, bytes);
+  ASSERT_TRUE(Ffmpeg({"-i", avi, "-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "2", "-map", "0:v", "-map",
+                      "1:a", "-c:v", "copy", "-c:a", "ac3", "-ac", "6", source}));
+  Ran ran = Convert(source);
+  ASSERT_EQ(ran.code, 0) << ran.err;
+  EXPECT_EQ(Lines(ran.out).back(), "Conversion Done");
+  EXPECT_EQ(FolderListing(out.path()), (std::vector<std::string>{"movie.wma", "movie_video.vc1"}));
+  EXPECT_EQ(Probe(out / "movie.wma", "codec_name,channels,bit_rate"), "wmav2,2,192000");
+  EXPECT_NEAR(ProbeDuration(out / "movie.wma"), 2.0, 0.2);
+  EXPECT_GT(fs::file_size(out / "movie_video.vc1"), 1000u);
+}
+
+}  // namespace
+}  // namespace parvela::testing::toolkit

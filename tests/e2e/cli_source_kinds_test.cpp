@@ -11,6 +11,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The road never decodes the video, so an MPEG-4 stream labelled WVC1 stands in for VC-1; with
+// a global header its stream format carries extra data, as a real VC-1 one carries its
+// sequence header.
+::testing::AssertionResult MakeWvc1Avi(const std::string& avi) {
+  auto made = Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "2", "-c:v", "mpeg4", "-flags",
+                      "+global_header", avi});
+  if (!made) return made;
+  std::string bytes = ReadFile(avi);
+  for (size_t at = bytes.find("FMP4"); at != std::string::npos && at < 8192; at = bytes.find("FMP4", at)) {
+    bytes.replace(at, 4, "WVC1");
+  }
+  WriteFile(avi, bytes);
+  return ::testing::AssertionSuccess();
+}
+
 class CliSourceKinds : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -37,15 +52,9 @@ TEST_F(CliSourceKinds, Mpeg2SourceBecomesAProgramStreamWithItsAudioCopied) {
   EXPECT_NEAR(ProbeDuration(mpg), 2.0, 0.2);
 }
 
-// The road never decodes the video, so an MPEG-4 stream labelled WVC1 stands in for VC-1.
 TEST_F(CliSourceKinds, Vc1SourceInVfwModeLeavesTheRawStreamAndAStereoWma) {
   const std::string avi = in / "video.avi", source = in / "film.mkv";
-  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "2", "-c:v", "mpeg4", avi}));
-  std::string bytes = ReadFile(avi);
-  for (size_t at = bytes.find("FMP4"); at != std::string::npos && at < 8192; at = bytes.find("FMP4", at)) {
-    bytes.replace(at, 4, "WVC1");
-  }
-  WriteFile(avi, bytes);
+  ASSERT_TRUE(MakeWvc1Avi(avi));
   ASSERT_TRUE(Ffmpeg({"-i", avi, "-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "2", "-map", "0:v", "-map",
                       "1:a", "-c:v", "copy", "-c:a", "ac3", "-ac", "6", source}));
   Ran ran = Convert(source);
@@ -55,6 +64,24 @@ TEST_F(CliSourceKinds, Vc1SourceInVfwModeLeavesTheRawStreamAndAStereoWma) {
   EXPECT_EQ(Probe(out / "movie.wma", "codec_name,channels,bit_rate"), "wmav2,2,192000");
   EXPECT_NEAR(ProbeDuration(out / "movie.wma"), 2.0, 0.2);
   EXPECT_GT(fs::file_size(out / "movie_video.vc1"), 1000u);
+}
+
+// The sequence header lives in the AVI's stream format (after its 40-byte bitmap header); the
+// raw stream must begin with it to be decodable.
+TEST_F(CliSourceKinds, Mp4BoxPutsTheSequenceHeaderInFrontOfTheRawVc1Stream) {
+  const std::string avi = in / "movie.avi";
+  ASSERT_TRUE(MakeWvc1Avi(avi));
+  const std::string bytes = ReadFile(avi);
+  const size_t format = bytes.find("strf", bytes.find("vids"));
+  ASSERT_NE(format, std::string::npos);
+  const uint32_t size = static_cast<uint8_t>(bytes[format + 4]) | static_cast<uint8_t>(bytes[format + 5]) << 8;
+  ASSERT_GT(size, 40u);
+  const std::string header = bytes.substr(format + 8 + 40, size - 40);
+  Ran ran = RunLine(Quoted(AppTool("MP4Box/MP4Box.exe")) + " -aviraw video " + Quoted(avi));
+  ASSERT_EQ(ran.code, 0) << ran.err;
+  const std::string raw = ReadFile(in / "movie_video.vc1");
+  EXPECT_EQ(raw.substr(0, header.size()), header);
+  EXPECT_GT(raw.size(), 10 * header.size());
 }
 
 }  // namespace

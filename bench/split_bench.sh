@@ -16,7 +16,7 @@ fi
 
 work="$(mktemp -d -t parvela-split-bench.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-target_bytes=$(awk "BEGIN { printf \"%d\", $target_gb * 1000000000 }")
+target_bytes=$(awk "BEGIN { printf \"%.0f\", $target_gb * 1000000000 }")
 need=$((target_bytes * 4 + 2000000000))  # source, pieces, one piece's temporary stream, outputs
 free=$(( $(df -P -B1 "$work" | awk 'NR == 2 { print $4 }') ))
 if [ "$free" -lt "$need" ]; then
@@ -28,8 +28,9 @@ fi
 cp -a "$build/app" "$work/app"
 rm -f "$work/app/parvela.conf" "$work/app/debug.log"
 
-# A 10-second clip at a film's peak bitrate and more (noise keeps it near 150 Mbit/s), looped
-# by stream copy: gigabytes without encoding them.
+# A 10-second clip at a film's peak bitrate and more (noise keeps it near 150 Mbit/s), appended
+# to itself by mkvmerge: gigabytes without encoding them. (ffmpeg's -stream_loop stops early on
+# a clip this size.)
 echo "Generating a ${target_gb} GB 1080p H.264 High@5.1 + AC-3 5.1 source..."
 ffmpeg -nostdin -v error -y \
   -f lavfi -i "testsrc2=size=1920x1080:rate=24000/1001,noise=alls=30:allf=t" \
@@ -41,8 +42,16 @@ clip=$(stat -c %s "$work/clip.mkv")
 loops=$(( (target_bytes + clip - 1) / clip ))
 source="$work/in/Big Film.mkv"
 mkdir -p "$work/in"
-ffmpeg -nostdin -v error -y -stream_loop $((loops - 1)) -i "$work/clip.mkv" -map 0 -c copy "$source"
-echo "Source: $(stat -c %s "$source") bytes, $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$source") s"
+appends=("$work/clip.mkv")
+for _ in $(seq 2 "$loops"); do appends+=(+ "$work/clip.mkv"); done
+mkvmerge -q -o "$source" "${appends[@]}"
+rm -f "$work/clip.mkv"
+size=$(stat -c %s "$source")
+echo "Source: $size bytes, $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$source") s"
+if [ "$size" -lt 4190000000 ]; then
+  echo "The source came out below the split threshold (4190000000 bytes)." >&2
+  exit 1
+fi
 
 out="$work/out"
 mkdir -p "$out/split"

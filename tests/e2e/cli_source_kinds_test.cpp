@@ -26,6 +26,15 @@ namespace fs = std::filesystem;
   return ::testing::AssertionSuccess();
 }
 
+// The extra data after the 40-byte bitmap header of the AVI's video stream format.
+std::string StreamFormatExtra(const std::string& avi) {
+  const std::string bytes = ReadFile(avi);
+  const size_t format = bytes.find("strf", bytes.find("vids"));
+  if (format == std::string::npos) return {};
+  const size_t size = static_cast<uint8_t>(bytes[format + 4]) | static_cast<uint8_t>(bytes[format + 5]) << 8;
+  return size > 40 ? bytes.substr(format + 8 + 40, size - 40) : std::string();
+}
+
 class CliSourceKinds : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,23 +72,9 @@ TEST_F(CliSourceKinds, Vc1SourceInVfwModeLeavesTheRawStreamAndAStereoWma) {
   EXPECT_EQ(FolderListing(out.path()), (std::vector<std::string>{"movie.wma", "movie_video.vc1"}));
   EXPECT_EQ(Probe(out / "movie.wma", "codec_name,channels,bit_rate"), "wmav2,2,192000");
   EXPECT_NEAR(ProbeDuration(out / "movie.wma"), 2.0, 0.2);
-  EXPECT_GT(fs::file_size(out / "movie_video.vc1"), 1000u);
-}
-
-// The sequence header lives in the AVI's stream format (after its 40-byte bitmap header); the
-// raw stream must begin with it to be decodable.
-TEST_F(CliSourceKinds, Mp4BoxPutsTheSequenceHeaderInFrontOfTheRawVc1Stream) {
-  const std::string avi = in / "movie.avi";
-  ASSERT_TRUE(MakeWvc1Avi(avi));
-  const std::string bytes = ReadFile(avi);
-  const size_t format = bytes.find("strf", bytes.find("vids"));
-  ASSERT_NE(format, std::string::npos);
-  const uint32_t size = static_cast<uint8_t>(bytes[format + 4]) | static_cast<uint8_t>(bytes[format + 5]) << 8;
-  ASSERT_GT(size, 40u);
-  const std::string header = bytes.substr(format + 8 + 40, size - 40);
-  Ran ran = RunLine(Quoted(AppTool("MP4Box/MP4Box.exe")) + " -aviraw video " + Quoted(avi));
-  ASSERT_EQ(ran.code, 0) << ran.err;
-  const std::string raw = ReadFile(in / "movie_video.vc1");
+  // An AVI keeps the sequence header in its stream format: the raw stream must begin with it.
+  const std::string header = StreamFormatExtra(avi), raw = ReadFile(out / "movie_video.vc1");
+  ASSERT_FALSE(header.empty());
   EXPECT_EQ(raw.substr(0, header.size()), header);
   EXPECT_GT(raw.size(), 10 * header.size());
 }

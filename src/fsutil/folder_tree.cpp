@@ -1,4 +1,5 @@
-// Removing a folder tree, and making the fresh folders such a tree starts from.
+// Removing a folder tree, making the fresh folders such a tree starts from, and the sizes and
+// free space a split needs.
 //
 // The removal works on open folder handles and never on paths it re-resolves, so that a link
 // inside the tree, or a folder swapped for a link while the removal runs, is unlinked rather
@@ -92,6 +93,12 @@ void DeleteFolderTree(const std::string& folder) {
   }
   ::close(handle);
   if (::rmdir(folder.c_str()) != 0) Throw("cannot remove the folder", folder, errno);
+}
+
+uint64_t FileSize(const std::string& path) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return 0;
+  return static_cast<uint64_t>(st.st_size);
 }
 
 bool CreateNewFolder(const std::string& folder) { return !folder.empty() && ::mkdir(folder.c_str(), 0777) == 0; }

@@ -37,6 +37,8 @@ inline constexpr FileHandle kInvalidHandle = -1;
 void OpenFileAndGetSize(const std::string& path, FileHandle& handle, uint64_t& size);
 void CloseFileHandle(FileHandle handle);
 uint64_t CombineSize64(int32_t low, int32_t high);
+// The size of a file without opening it, so read-only files have one too; 0 when missing.
+uint64_t FileSize(const std::string& path);
 std::string TrimAtNul(const std::string& text);
 
 // Removes a folder with everything in it, read-only files included. Never follows a link: a

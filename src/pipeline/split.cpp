@@ -41,6 +41,8 @@ bool Conversion::SplitAndConvert() {
   uint64_t bytes = 0;
   OpenFileAndGetSize(f.strFullname, handle, bytes);
   CloseFileHandle(handle);
+  // Opening asks for write access; a film on a read-only disk is no less large for that.
+  if (handle == kInvalidHandle) bytes = FileSize(f.strFullname);
   const int32_t sizeKB = ThousandsOfBytes(bytes);
   const int32_t parts = sizeKB / f.splitThresholdKB;
   if (parts < 1) return false;

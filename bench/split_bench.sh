@@ -62,7 +62,7 @@ status=0
 HOME="$work" "$work/app/parvela-cli" -o "$out" "$source" > "$work/progress.txt" 2> "$work/errors.txt" || status=$?
 t1=$(date +%s.%N)
 echo "parvela-cli exit status $status, $(awk "BEGIN { printf \"%.1f\", $t1 - $t0 }") s"
-echo "Progress texts: $(sort "$work/progress.txt" | uniq -c | awk '{ $1 = $1 "x"; print }' | paste -sd ';' -)"
+echo "Progress texts: $(grep -v ' seconds of Audio :' "$work/progress.txt" | paste -sd '|' -)"
 [ -s "$work/errors.txt" ] && { echo "Messages:"; cat "$work/errors.txt"; }
 
 failed=0

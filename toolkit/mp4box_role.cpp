@@ -328,8 +328,13 @@ int AviRaw(const Request& r) {
   size_t dot = stem.rfind('.');
   if (dot != std::string::npos && stem.find('/', dot) == std::string::npos) stem.resize(dot);
   TempFile raw{stem + "_video." + ext};
-  int code = RunProgram(kRole, {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i",
-                                r.aviFile, "-map", "0:v:0", "-c:v", "copy", "-f", muxer, raw.path});
+  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", r.aviFile, "-map", "0:v:0",
+               "-c:v", "copy"};
+  // An AVI keeps VC-1's sequence header in the stream format, not in the frames; a raw stream
+  // without it cannot be decoded, so it goes in front of every key frame.
+  if (muxer == "vc1") argv.insert(argv.end(), {"-bsf:v", "dump_extra"});
+  argv.insert(argv.end(), {"-f", muxer, raw.path});
+  int code = RunProgram(kRole, argv);
   if (code != 0) return Fail(kRole, "cannot take the video out of " + r.aviFile, code);
   raw.path.clear();
   return 0;

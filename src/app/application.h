@@ -1,9 +1,12 @@
 // Process-wide state and the seams, shared by the window model and the pipeline.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "analysis/source_info.h"
+#include "fsutil/fsutil.h"
 #include "process/process.h"
 #include "ui/window_host.h"
 
@@ -33,6 +36,8 @@ struct Application {
   WindowHost& host;
   Sleeper& sleeper;
   dshow::GraphBackend* graph = nullptr;  // the decoding graph backend; none means no filters
+  // Free bytes on the file system of a folder: a seam, so that a test can play a full disk.
+  std::function<bool(const std::string& folder, uint64_t& bytes)> freeSpace = FreeSpace;
 
   std::string DebugLogPath() const;
   std::string InfoReportPath() const;

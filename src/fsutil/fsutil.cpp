@@ -133,21 +133,6 @@ std::string TrimAtNul(const std::string& text) {
   return pos == std::string::npos ? text : text.substr(0, pos);
 }
 
-void DeleteFolderTree(const std::string& folder) {
-  std::vector<fs::path> entries;
-  for (const auto& e : fs::directory_iterator(folder)) entries.push_back(e.path());
-  for (const auto& p : entries) {
-    if (fs::is_directory(fs::symlink_status(p))) {
-      DeleteFolderTree(p.string());
-    } else {
-      std::error_code ec;
-      fs::permissions(p, fs::perms::owner_write, fs::perm_options::add, ec);
-      fs::remove(p);
-    }
-  }
-  fs::remove(folder);
-}
-
 void MakeFolder(const std::string& folder) {
   std::error_code ec;
   fs::create_directory(folder, ec);

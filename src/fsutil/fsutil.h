@@ -37,13 +37,20 @@ inline constexpr FileHandle kInvalidHandle = -1;
 void OpenFileAndGetSize(const std::string& path, FileHandle& handle, uint64_t& size);
 void CloseFileHandle(FileHandle handle);
 uint64_t CombineSize64(int32_t low, int32_t high);
+// The size of a file without opening it, so read-only files have one too; 0 when missing.
+uint64_t FileSize(const std::string& path);
 std::string TrimAtNul(const std::string& text);
 
-// Removes a folder with everything in it, read-only files included. Throws on the first
-// entry it cannot remove.
+// Removes a folder with everything in it, read-only files included. Never follows a link: a
+// link in the tree (or given as the folder) is removed as a link, and nothing outside the tree
+// is changed. Throws std::filesystem::filesystem_error on the first entry it cannot remove.
 void DeleteFolderTree(const std::string& folder);
 // Creates a folder; an existing one is no error.
 void MakeFolder(const std::string& folder);
+// Creates a folder that did not exist before; false when the name is taken or the call fails.
+bool CreateNewFolder(const std::string& folder);
+// Bytes available to the user on the file system holding path; false when it cannot be read.
+bool FreeSpace(const std::string& path, uint64_t& bytes);
 
 // A plain delete: a missing file is no error, and a file without write permission for its
 // owner stays (as a read-only file does on every platform). True when the file was removed.

@@ -1,7 +1,9 @@
 // One run of the conversion driver and its stages (internal to the pipeline).
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ui/form1.h"
 
@@ -55,12 +57,22 @@ class Conversion {
   // Xvid re-encoding and AVI muxing (xvid_road.cpp).
   void XvidRoad();
 
-  // Split conversion of large sources (split.cpp).
-  void SplitAndConvert();
+  // Split conversion of large sources (split.cpp). False when the source is too small to split.
+  bool SplitAndConvert();
+  int32_t SplitThreshold() const;
+  bool RoomForPieces(uint64_t sourceBytes);
+  std::string MakeSplitFolder();
+  std::string SplitSubtitleArg();
+  std::string MkvmergeSplitLine(const std::string& folder, const std::string& trackArg) const;
+  void ConvertPieces(const std::string& folder, const std::vector<std::string>& names);
+  void RemoveSplitFolder(const std::string& folder);
+  void SplitFailed(const std::string& text);
 
   // VC-1 and MPEG-2 sources (vc1_mpeg2.cpp).
   void ConvertVc1();
+  bool ExtractVc1Video();
   void RepackMpeg2();
+  void SourceRoadFailed(const std::string& text, const std::string& title);
 
   // MP4 road (mp4_road.cpp).
   void Mp4Road();

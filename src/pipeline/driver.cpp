@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -46,10 +44,7 @@ void Conversion::Run() {
     return;
   }
   SetUp();
-  if (SplitRoadApplies()) {
-    SplitAndConvert();
-    return;
-  }
+  if (SplitRoadApplies() && SplitAndConvert()) return;
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1" && !f.chkMP2.Checked()) {
     ConvertVc1();
@@ -112,20 +107,9 @@ std::string Conversion::AudioExtFromButtons() const {
 }
 
 bool Conversion::SplitRoadApplies() {
-  if (f.Check1.Value() != 1 || f.bSplit || f.bChapters || !FileIsPresent(f.tools.strMKVmerge) ||
-      f.cmdConv.ListIndex() == kConvXvid) {
-    return false;
-  }
-  int32_t threshold = 4190000;
-  if (f.chkDVD.Checked() && f.chkVob.Checked()) threshold = 4240741;
-  if (f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvMpeg2) threshold = 2400000;
-  f.splitThresholdKB = threshold;
-  FileHandle handle;
-  uint64_t size = 0;
-  OpenFileAndGetSize(f.strFullname, handle, size);
-  CloseFileHandle(handle);
-  const auto sizeKB = static_cast<int64_t>(std::llround(static_cast<double>(size) / 1000.0));
-  return sizeKB / threshold >= 1;
+  // The size test is the split road's own (split.cpp).
+  return f.Check1.Value() == 1 && !f.bSplit && !f.bChapters && FileIsPresent(f.tools.strMKVmerge) &&
+         f.cmdConv.ListIndex() != kConvXvid;
 }
 
 bool Conversion::RefuseWithoutAudio() {

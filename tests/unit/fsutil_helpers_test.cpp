@@ -195,6 +195,7 @@ TEST(FsutilDelete, FolderTreeGoesWithReadOnlyHiddenAndNestedEntries) {
   MakeReadOnly(split + "/movie-001.mkv");
   MakeReadOnly(split + "/inner/ro.mkv");
   WriteFile(d / "keep.mkv", "k");
+  MakeReadOnly(d / "keep.mkv");
   fs::create_symlink(d / "keep.mkv", split + "/link.mkv");
   fs::create_directory(d / "outside");
   WriteFile(d / "outside" + "/kept.txt", "o");
@@ -204,6 +205,12 @@ TEST(FsutilDelete, FolderTreeGoesWithReadOnlyHiddenAndNestedEntries) {
   EXPECT_FALSE(fs::exists(split));
   // Links are removed, not followed: what they point to outside the tree stays.
   EXPECT_EQ(ReadFile(d / "keep.mkv"), "k");
+  EXPECT_EQ(fs::status(d / "keep.mkv").permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_EQ(ReadFile(d / "outside" + "/kept.txt"), "o");
+  // A link given as the folder itself goes as a link.
+  fs::create_directory_symlink(d / "outside", d / "split-link");
+  DeleteFolderTree(d / "split-link");
+  EXPECT_FALSE(fs::exists(fs::symlink_status(d / "split-link")));
   EXPECT_EQ(ReadFile(d / "outside" + "/kept.txt"), "o");
   EXPECT_THROW(DeleteFolderTree(d / "missing"), fs::filesystem_error);
 }

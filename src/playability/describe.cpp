@@ -105,6 +105,12 @@ bool DescribeFile(ProcessRunner& runner, const std::string& ffprobePath, const s
 
 Verdict CheckFile(Application& app, const std::string& path) {
   const std::string ffprobe = app.appFolder + kSep + "FFMpeg" + kSep + "ffprobe.exe";
+  if (!FileIsPresent(ffprobe)) {
+    // Without the reader nothing can be said either way; "none" would be a false verdict.
+    Verdict verdict;
+    verdict.unknownBecause = "no ffprobe in the application folder";
+    return verdict;
+  }
   MediaFile file;
   std::string error;
   if (!DescribeFile(app.runner, ffprobe, app.appFolder + kSep + "probe.json", path, file, error)) {

@@ -198,10 +198,11 @@ Verdict Refused(const std::string& reason) {
 }
 
 bool Verdict::PlaysAnywhere() const {
-  return std::any_of(consoles.begin(), consoles.end(), [](const ConsoleVerdict& c) { return c.Plays(); });
+  return unknownBecause.empty() && std::any_of(consoles.begin(), consoles.end(), [](const ConsoleVerdict& c) { return c.Plays(); });
 }
 
 std::string Verdict::Line() const {
+  if (!unknownBecause.empty()) return "Plays on: unknown (" + unknownBecause + ")";
   std::string plays, refused;
   for (const ConsoleVerdict& c : consoles) {
     if (c.Plays()) {

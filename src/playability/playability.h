@@ -43,8 +43,10 @@ struct ConsoleVerdict {
 
 struct Verdict {
   std::vector<ConsoleVerdict> consoles;  // PS3 first, then Xbox 360
+  std::string unknownBecause;            // set when the file could not be judged at all
   bool PlaysAnywhere() const;
-  // "Plays on: PS3, Xbox 360", "Plays on: PS3 (Xbox 360: reason)", "Plays on: none (reason)".
+  // "Plays on: PS3, Xbox 360", "Plays on: PS3 (Xbox 360: reason)", "Plays on: none (reason)",
+  // "Plays on: unknown (reason)".
   std::string Line() const;
 };
 

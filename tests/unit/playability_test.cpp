@@ -147,6 +147,10 @@ const char* kAviReport = R"({"streams": [
 
 class DescribeFileTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    MakeFolder(fx.appDir / "FFMpeg");
+    WriteFile(fx.appDir / "FFMpeg/ffprobe.exe", "tool");
+  }
   void PlayFfprobe(std::string report) {
     fx.runner.onRun = [this, report](const std::string& line) {
       const auto args = SplitCommandLine(line);
@@ -210,6 +214,11 @@ TEST_F(DescribeFileTest, UnreadableFilesPlayNowhere) {
   const Verdict v = Check(text);
   EXPECT_EQ(v.Line(), "Plays on: none (not a media file ffprobe can read)");
   EXPECT_FALSE(v.PlaysAnywhere());
+  // Without the reader the verdict is unknown, not "none".
+  DeleteFile(fx.appDir / "FFMpeg/ffprobe.exe");
+  const Verdict unknown = Check(text);
+  EXPECT_EQ(unknown.Line(), "Plays on: unknown (no ffprobe in the application folder)");
+  EXPECT_FALSE(unknown.PlaysAnywhere());
 }
 
 }  // namespace

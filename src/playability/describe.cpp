@@ -97,7 +97,8 @@ bool DescribeFile(ProcessRunner& runner, const std::string& ffprobePath, const s
     return false;
   }
   file = MediaFile();
-  file.container = ContainerOf(Text(report["format"], "format_name"));
+  file.formatName = Text(report["format"], "format_name");
+  file.container = ContainerOf(file.formatName);
   for (const json& stream : report["streams"]) file.streams.push_back(StreamOf(stream));
   if (file.container == Container::Mp4) file.indexFirst = Mp4IndexFirst(path).value_or(true);
   return true;

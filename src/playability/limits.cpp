@@ -163,7 +163,10 @@ std::vector<std::string> JudgeFor(Console c, const MediaFile& file) {
   const bool containerKnown = std::any_of(std::begin(kLimits), std::end(kLimits), [&](const Limit& l) {
     return l.console == c && l.container == file.container;
   });
-  if (!containerKnown) return {ContainerName(file.container)};
+  if (!containerKnown) {
+    const bool named = file.container == Container::Unknown && !file.formatName.empty();
+    return {named ? file.formatName + " format" : ContainerName(file.container)};
+  }
   std::vector<std::string> reasons;
   bool indexNeeded = false;
   bool anyMedia = false;

@@ -30,6 +30,7 @@ struct Stream {
 
 struct MediaFile {
   Container container = Container::Unknown;
+  std::string formatName;  // ffprobe's name of the format, to name one the rules do not know
   bool indexFirst = true;  // an MP4's index (moov) comes before its media data (mdat)
   std::vector<Stream> streams;
 };

@@ -68,7 +68,5 @@ TEST_F(CliCheck, TheConsolesRefuseMatroskaLevel51AndAnOverfullBuffer) {
                           refs + ": Plays on: none (16 reference frames, level 4.1 holds 4 at 1920x1080)\n");
 }
 
-TEST_F(CliCheck, WithoutFilesItIsAUsageError) { EXPECT_EQ(Check(""), 2); }
-
 }  // namespace
 }  // namespace parvela

@@ -30,6 +30,7 @@ constexpr Role kRoles[] = {
     {"h264info", parvela::toolkit::H264InfoMain},
     {"mencoder", parvela::toolkit::MencoderMain},
     {"avimux_gui", parvela::toolkit::AvimuxMain},
+    {"ffprobe", parvela::toolkit::FfprobeMain},
 };
 
 std::string RoleName(std::string invokedAs) {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <nlohmann/json.hpp>
 
-#include "h264_sps.h"
+#include "streams/h264_sps.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {

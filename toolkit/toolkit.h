@@ -29,6 +29,7 @@ int TsMuxerMain(const Args& args);
 int H264InfoMain(const Args& args);
 int MencoderMain(const Args& args);
 int AvimuxMain(const Args& args);
+int FfprobeMain(const Args& args);
 
 // Exit codes of the roles themselves (a program they run passes its own code on).
 inline constexpr int kUsageError = 2;

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "h264_sps.h"
+#include "streams/h264_sps.h"
 #include "matroska_header.h"
 #include "toolkit.h"
 

@@ -66,6 +66,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
       o.help = true;
     } else if (a == "--version") {
       o.version = true;
+    } else if (a == "--check") {
+      o.check = true;
     } else {
       error = "unknown option " + a;
       return false;
@@ -73,11 +75,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
   }
   // The shell has split and unquoted the path already: join its words back into one text.
   for (size_t i = 0; i < words.size(); ++i) o.argumentText += (i ? " " : "") + words[i];
+  o.words = std::move(words);
   return true;
 }
 
 std::string CliUsage() {
   return "Usage: parvela-cli [options] FILE.mkv|FOLDER\n"
+         "       parvela-cli --check FILE...\n"
          "Converts a Matroska file, or every MKV file of a folder, into a file the PS3 and the\n"
          "Xbox 360 play (by default an MP4 with the source's H.264 video and AAC audio).\n"
          "\n"
@@ -93,9 +97,12 @@ std::string CliUsage() {
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
          "      --version             show the version\n"
+         "      --check               judge each FILE against the consoles' players, convert nothing\n"
          "\n"
+         "Every finished file is judged too, in a last line such as \"Plays on: PS3, Xbox 360\".\n"
          "Exit status: 0 when every conversion ended without an error message, 1 when one\n"
-         "showed an error, 2 for a usage error.\n";
+         "showed an error, 2 for a usage error. With --check: 0 when every file plays on at\n"
+         "least one console, 1 otherwise.\n";
 }
 
 void ApplyCliOptions(const CliOptions& o, Form1& form) {

@@ -25,6 +25,8 @@ struct CliOptions {
   bool verbose = false;      // -v / --verbose
   bool help = false;
   bool version = false;
+  bool check = false;               // --check: judge the files, convert nothing
+  std::vector<std::string> words;   // the words after the options, as the shell gave them
   std::string argumentText;  // the words after the options, joined with single blanks
 };
 

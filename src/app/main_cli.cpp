@@ -11,6 +11,7 @@
 #include "app/application.h"
 #include "app/cli_options.h"
 #include "fsutil/fsutil.h"
+#include "playability/playability.h"
 #include "process/process.h"
 #include "ui/form1.h"
 #include "ui/window_host.h"
@@ -50,6 +51,23 @@ class ProgressPrinter {
   bool counterOpen_ = false;
 };
 
+// --check: one "FILE: Plays on: ..." line per file; nothing is converted.
+int CheckFiles(const std::vector<std::string>& files, bool verbose) {
+  using namespace parvela;
+  PosixProcessRunner runner(verbose);
+  HeadlessHost host;
+  RealSleeper sleeper;
+  Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
+  bool everyFilePlays = true;
+  for (const std::string& file : files) {
+    const playability::Verdict verdict = playability::CheckFile(app, file);
+    std::printf("%s: %s\n", file.c_str(), verdict.Line().c_str());
+    std::fflush(stdout);
+    everyFilePlays = everyFilePlays && verdict.PlaysAnywhere();
+  }
+  return everyFilePlays ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +86,15 @@ int main(int argc, char** argv) {
   if (options.version) {
     std::cout << "parvela-cli " << PARVELA_VERSION << "\n";
     return 0;
+  }
+  if (options.check) {
+    if (options.words.empty()) {
+      std::cerr << "parvela-cli: --check needs at least one file\n" << CliUsage();
+      return 2;
+    }
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    return CheckFiles(options.words, options.verbose);
   }
   if (options.argumentText.empty()) {
     std::cerr << "parvela-cli: no MKV file or folder given\n" << CliUsage();
@@ -92,6 +119,7 @@ int main(int argc, char** argv) {
   Form1 form(app);
   ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);
   form.txtProgress.Observe([&] { printer.Print(form.txtProgress.Text()); });
+  form.onOutputFinished = [&](const std::string& path) { printer.Print(playability::CheckFile(app, path).Line()); };
 
   // The window's start-up, with the options set between the settings and the argument.
   form.LoadSettings();

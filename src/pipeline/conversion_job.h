@@ -59,6 +59,9 @@ struct ConversionJob {
   std::string subtitleFormat;
   std::string subtitleArg;
   std::string lastCommand;
+  // The file this run finished, recorded by its road once the output checks out; empty when
+  // the run made none.
+  std::string outputPath;
 };
 
 }  // namespace parvela

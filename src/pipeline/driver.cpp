@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -19,7 +21,12 @@ constexpr int kConvXvid = 2;
 
 }  // namespace
 
-void Form1::Command2_Click() { Conversion(*this).Run(); }
+void Form1::Command2_Click() {
+  Conversion(*this).Run();
+  // Taken, so that a split run, whose pieces have each reported their own file, reports none.
+  const std::string finished = std::exchange(outputPath, std::string());
+  if (!finished.empty() && onOutputFinished) onOutputFinished(finished);
+}
 
 std::string Mp4OutputName(const std::string& baseName) {
   std::string name = baseName;
@@ -38,6 +45,7 @@ void Conversion::Delete(const std::string& name) { DeleteFile(Out(name)); }
 std::string Conversion::Mp4OutputPath() const { return Out(Mp4OutputName(f.baseName)); }
 
 void Conversion::Run() {
+  f.outputPath.clear();
   if (!CheckPreconditions()) {
     app.host.MessageBox("Output folder does not exist.", "Folder error", MsgIcon::Critical, MsgButtons::Ok);
     CommonEnd();

@@ -134,6 +134,7 @@ void Conversion::FinishMp4() {
                         "MP4box error", MsgIcon::Critical, MsgButtons::Ok);
     return;
   }
+  f.outputPath = Mp4OutputPath();
   DeleteMp4TempFiles(f.txtTMP);
   f.strSubBrowse.clear();
   Progress("Conversion done");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "app/application.h"
@@ -74,6 +75,9 @@ class Form1 : public ConversionJob {
 
   // The conversion driver (pipeline/).
   void Command2_Click();
+  // Told the path of every file a conversion finished (once per piece of a split source), after
+  // the road's own texts; a front end judges it there.
+  std::function<void(const std::string& outputPath)> onOutputFinished;
 
   // Start-up, settings, command line and batches (app/).
   void Form_Load();

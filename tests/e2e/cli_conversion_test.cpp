@@ -90,7 +90,8 @@ TEST_F(CliConversion, H264High51WithAc3BecomesAnMp4AtLevel41WithAac) {
     texts.push_back(line);
   }
   EXPECT_EQ(texts, (std::vector<std::string>{"Extracting video/audio stream", "Adjusting header", "Encoding Audio",
-                                             "Creating MP4", "Cleaning temporary files", "Conversion done"}));
+                                             "Creating MP4", "Cleaning temporary files", "Conversion done",
+                                             "Plays on: PS3, Xbox 360"}));
   EXPECT_TRUE(fs::exists(app / "parvela.conf"));
   EXPECT_FALSE(fs::exists(app / "info.txt"));
 }

@@ -292,6 +292,26 @@ TEST_F(Mp4Road, EmptyOutputKeepsTempFilesAndSkipsTheCommonEnd) {
   EXPECT_EQ(fx.host.log.back(), "MessageBox MP4box error: " + fx.host.messages[0].text);
 }
 
+// The front end judges the finished file after the road's last text, and only a finished one.
+TEST_F(Mp4Road, TheFinishedOutputIsReportedOnceAfterTheLastText) {
+  GraphWritesWav();
+  Lines reported;
+  fx.form.onOutputFinished = [&](const std::string& path) { reported.push_back(path + " after " + progress.back()); };
+  Convert();
+  EXPECT_EQ(reported, Lines{O + "film.mp4 after Conversion done"});
+  EXPECT_EQ(fx.form.outputPath, "");
+  reported.clear();
+  GraphWritesWav();
+  fx.runner.onRun = [this](const std::string& line) {
+    int rc = player(line);
+    if (line.find("MP4Box.exe") != std::string::npos) WriteFile(O + "film.mp4", "");
+    return rc;
+  };
+  Convert();
+  EXPECT_EQ(progress.back(), "Conversion Error");
+  EXPECT_TRUE(reported.empty());
+}
+
 TEST_F(Mp4Road, ReadOnlyTempFileSurvivesTheCleanUp) {
   GraphWritesWav();
   fx.runner.onRun = [this](const std::string& line) {

@@ -1,11 +1,11 @@
 // The H.264 sequence parameter set: enough of it to judge a stream's decoded-picture buffer and
-// to learn its frame size.
+// to learn its frame size. Shared by the core and the toolkit, so it depends on nothing else.
 #pragma once
 
 #include <optional>
 #include <string_view>
 
-namespace parvela::toolkit {
+namespace parvela {
 
 struct Sps {
   int profileIdc = 0;
@@ -37,6 +37,8 @@ std::optional<Sps> SpsFromByteStream(std::string_view bytes);
 
 // Reference frames the level 4.1 decoded-picture buffer holds at this frame size.
 unsigned Level41DpbFrames(const Sps& sps);
+// The same for a frame of `frameMbs` macroblocks (0 for an unknown size).
+unsigned Level41DpbFrames(unsigned frameMbs);
 const char* ProfileName(int profileIdc);
 
-}  // namespace parvela::toolkit
+}  // namespace parvela

@@ -1,10 +1,10 @@
-#include "h264_sps.h"
+#include "streams/h264_sps.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
 
-namespace parvela::toolkit {
+namespace parvela {
 
 namespace {
 
@@ -162,10 +162,12 @@ std::optional<Sps> SpsFromByteStream(std::string_view bytes) {
   return std::nullopt;
 }
 
-unsigned Level41DpbFrames(const Sps& sps) {
-  constexpr unsigned kMaxDpbMbs = 32768;
-  if (sps.FrameMbs() == 0) return 0;
-  return std::min(16u, kMaxDpbMbs / sps.FrameMbs());
+unsigned Level41DpbFrames(const Sps& sps) { return Level41DpbFrames(sps.FrameMbs()); }
+
+unsigned Level41DpbFrames(unsigned frameMbs) {
+  constexpr unsigned kMaxDpbMbs = 32768;  // MaxDpbMbs of level 4.1
+  if (frameMbs == 0) return 0;
+  return std::min(16u, kMaxDpbMbs / frameMbs);
 }
 
 const char* ProfileName(int profileIdc) {
@@ -181,4 +183,4 @@ const char* ProfileName(int profileIdc) {
   }
 }
 
-}  // namespace parvela::toolkit
+}  // namespace parvela

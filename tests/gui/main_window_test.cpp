@@ -17,6 +17,7 @@
 
 #include "form_fixture.h"
 #include "fsutil/fsutil.h"
+#include "ui/qt/event_pump.h"
 #include "ui/qt/main_window.h"
 
 namespace parvela {
@@ -79,6 +80,16 @@ class MainWindowTest : public ::testing::Test {
   ScriptedViewHost viewHost{fx.host};
   std::function<void()> duringTool;
   TempDir films;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
 };
 
 QString ShownText(QWidget* w) {
@@ -235,19 +246,35 @@ TEST_F(MainWindowTest, BusyWindowKeepsPaintingButRefusesInput) {
   WriteFile(movie, "");
   fx.host.fileAnswers.push_back(movie);
   bool busyDuringTool = false;
+  int clicksSeen = 0;
+  QObject::connect(Find<QCheckBox>(*window, "chkFF"), &QCheckBox::clicked, [&] { ++clicksSeen; });
+  PaintCounter counter;
+  bool paintedWhileBusy = false;
+  auto* progress = Find<QLineEdit>(*window, "txtProgress");
+  progress->installEventFilter(&counter);
   duringTool = [&] {
     busyDuringTool = window->Busy();
+    // What the runner's wait does while a tool runs: a part of the window that needs painting
+    // gets painted.
+    f.txtProgress.SetText("Extracting 10 seconds of Audio :3");
+    const int before = counter.paints;
+    progress->update();
+    qt::PumpWindowEvents();
+    paintedWhileBusy = counter.paints > before;
     Click(*window, "chkFF");  // while mkvinfo runs
     QTest::mouseClick(Find<QWidget>(*window, "Command1"), Qt::LeftButton);
   };
   QTest::mouseClick(Find<QWidget>(*window, "Command1"), Qt::LeftButton);
   EXPECT_TRUE(busyDuringTool);
+  EXPECT_TRUE(paintedWhileBusy);
+  EXPECT_EQ(clicksSeen, 0);  // dropped before it reached the box, not undone afterwards
   EXPECT_EQ(f.chkFF.Value(), 0);
   EXPECT_FALSE(Find<QCheckBox>(*window, "chkFF")->isChecked());
   EXPECT_EQ(fx.host.fileRequests.size(), 1u);  // no second "File" inside the first
   EXPECT_FALSE(window->Busy());
   duringTool = nullptr;
   Click(*window, "chkFF");
+  EXPECT_EQ(clicksSeen, 1);
   EXPECT_EQ(f.chkFF.Value(), 1);
 }
 

@@ -22,16 +22,27 @@ fi
 out=$2
 build=${PARVELA_BUILD:-build}
 
+# The pictures show the paths of the sample: as root, the films lie in /mnt/Films of a mount
+# namespace of their own (an empty tmpfs that no other process sees), so that no folder of this
+# machine shows up in them.
+films=""
+if [ -n "${PARVELA_SHOT_NS:-}" ]; then
+  mount -t tmpfs -o size=64m parvela-shot /mnt && films=/mnt/Films
+elif [ "$(id -u)" -eq 0 ] && [[ "$out" != /mnt* ]] && unshare --mount true 2>/dev/null; then
+  exec env PARVELA_SHOT_NS=1 unshare --mount --propagation private "$0" --on-display "$out"
+fi
+
 # A copy of the application folder, so that the screenshots neither read nor change the
 # settings of the real one.
 work=$(mktemp -d -t parvela-shot.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 cp -a "$build/app" "$work/app"
 rm -f "$work/app/parvela.conf" "$work/app/debug.log" "$work/app/info.txt"
-export HOME="$work/home"
-mkdir -p "$HOME/Films/Converted"
+[ -n "$films" ] || films="$work/Films"
+export HOME="$films"
+mkdir -p "$films"
 
-sample="$HOME/Films/Holiday.mkv"
+sample="$films/Holiday.mkv"
 printf '1\r\n00:00:00,500 --> 00:00:03,000\r\nHello\r\n' >"$work/subs.srt"
 ffmpeg -nostdin -hide_banner -loglevel error -y \
   -f lavfi -i "testsrc2=size=320x240:rate=24000/1001" \

@@ -75,6 +75,7 @@ QLayout* MainWindow::BuildPaths() {
   auto* outputLabel = Make<QLabel>(this, "Label5_0");
   auto* txtTMP = Make<QLineEdit>(this, "txtTMP");
   auto* cmdTargetFolder = Make<QPushButton>(this, "cmdTargetFolder");
+  command1->setFocus(Qt::OtherFocusReason);  // choosing a source comes first
   sourceLabel->setBuddy(txtFile);
   outputLabel->setBuddy(txtTMP);
   paths->addWidget(sourceLabel, 0, 0);

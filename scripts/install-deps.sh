@@ -5,12 +5,13 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libgtest-dev
-  qt6-base-dev
+  qt6-base-dev qt6-qpa-plugins
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   nlohmann-json3-dev
   mkvtoolnix ffmpeg mencoder faad soundstretch
   time
+  xvfb xauth x11-utils
 )
 
 missing=()

@@ -46,8 +46,10 @@ class GraphPin final : public IPinInfo {
 
 class GraphFilter final : public IFilterInfo {
  public:
-  GraphFilter(WindowHost& host, Role role, std::string name, std::string element = {})
-      : role(role), element(std::move(element)), host_(host), name_(std::move(name)) {}
+  GraphFilter(WindowHost& host, DecoderSettings& settings, Role role, std::string name,
+              std::string element = {})
+      : role(role), element(std::move(element)), settings(settings), host_(host),
+        name_(std::move(name)) {}
   std::string Name() const override { return name_; }
   std::vector<IPinInfo*> Pins() override {
     std::vector<IPinInfo*> pins;
@@ -60,7 +62,7 @@ class GraphFilter final : public IFilterInfo {
     fileName = path;
     return true;
   }
-  void ShowPropertyPages(int32_t) override { host_.ShowFilterPropertyPages(name_); }
+  void ShowPropertyPages(int32_t) override { host_.ShowFilterPropertyPages(name_, settings); }
 
   GraphPin& AddPin(std::string name, int direction, Carries carries = Carries::Stream) {
     pins_.push_back(std::make_unique<GraphPin>(*this, std::move(name), direction, carries));
@@ -94,6 +96,7 @@ class GraphFilter final : public IFilterInfo {
   std::string sourcePath;
   double sourceDuration = 0;
   std::string fileName;
+  DecoderSettings& settings;  // the decoder's, shared by every graph of the backend
 
  private:
   WindowHost& host_;
@@ -143,7 +146,7 @@ class RegFilter final : public IRegFilterInfo {
 
 class GstGraph final : public FilterGraph {
  public:
-  explicit GstGraph(WindowHost& host) : host_(host) {}
+  GstGraph(WindowHost& host, DecoderSettings& settings) : host_(host), settings_(settings) {}
   ~GstGraph() override { running_.reset(); }
 
   std::vector<IRegFilterInfo*> RegFilterCollection() override;
@@ -164,6 +167,7 @@ class GstGraph final : public FilterGraph {
   double SourceDuration() const;
 
   WindowHost& host_;
+  DecoderSettings& settings_;
   std::vector<std::unique_ptr<RegFilter>> registered_;
   bool registryRead_ = false;
   std::vector<std::unique_ptr<GraphFilter>> filters_;
@@ -195,8 +199,8 @@ IFilterInfo* GstGraph::Instantiate(const Registration& registration) {
   if (!registration.element.empty() && !gst::ElementExists(registration.element.c_str())) {
     return nullptr;
   }
-  auto filter = std::make_unique<GraphFilter>(host_, registration.role, registration.name,
-                                              registration.element);
+  auto filter = std::make_unique<GraphFilter>(host_, settings_, registration.role,
+                                              registration.name, registration.element);
   switch (registration.role) {
     case Role::Decoder:
       filter->AddPin("In", kPinInput);
@@ -219,7 +223,7 @@ IFilterInfo* GstGraph::Instantiate(const Registration& registration) {
 IFilterInfo* GstGraph::AddSourceFilter(const std::string& path) {
   auto layout = gst::ProbeMatroska(path);
   if (!layout) return nullptr;
-  auto filter = std::make_unique<GraphFilter>(host_, Role::Source, path);
+  auto filter = std::make_unique<GraphFilter>(host_, settings_, Role::Source, path);
   filter->sourcePath = path;
   filter->sourceDuration = layout->duration;
   std::map<std::string, int> seen;
@@ -242,19 +246,7 @@ bool GstGraph::AppendElements(RunningPipeline& pipeline, GraphFilter& filter,
   switch (filter.role) {
     case Role::Decoder: {
       auto route = gst::FindDecoderRoute(sourcePin.stream.caps.get());
-      if (!route) return false;
-      // The queue lets the conversion and the writing run beside the decoding.
-      if (!add(route->parser.c_str()) || !add(route->decoder.c_str()) || !add("queue")) {
-        return false;
-      }
-      GstElement* convert = add("audioconvert");
-      GstElement* format = add("capsfilter");
-      if (!convert || !format) return false;
-      gst_util_set_object_arg(G_OBJECT(convert), "dithering", "none");
-      GstCaps* pcm = gst_caps_from_string("audio/x-raw, format=(string)S16LE");
-      g_object_set(format, "caps", pcm, nullptr);
-      gst_caps_unref(pcm);
-      return true;
+      return route && gst::AppendDecoderChain(pipeline, *route, filter.settings, chain);
     }
     case Role::Transform:
       return add(filter.element.c_str()) != nullptr;
@@ -354,7 +346,7 @@ bool GstGraph::CurrentPosition(double& seconds) {
 }  // namespace
 
 std::unique_ptr<FilterGraph> GstGraphBackend::CreateFilterGraph() {
-  return std::make_unique<GstGraph>(host_);
+  return std::make_unique<GstGraph>(host_, settings_);
 }
 
 std::unique_ptr<IFileSinkWrapper> GstGraphBackend::CreateWrapper(const std::string& clsid,

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "dshow/decoder_settings.h"
 #include "dshow/graph.h"
 #include "ui/window_host.h"
 
@@ -16,9 +17,11 @@ class GstGraphBackend final : public GraphBackend {
   std::unique_ptr<FilterGraph> CreateFilterGraph() override;
   std::unique_ptr<IFileSinkWrapper> CreateWrapper(const std::string& clsid,
                                                   const std::string& iid) override;
+  DecoderSettings& Settings() { return settings_; }
 
  private:
   WindowHost& host_;
+  DecoderSettings settings_;
 };
 
 }  // namespace parvela::dshow

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "dshow/decoder_settings.h"
+#include "dshow/gst_media.h"
+
 namespace parvela::dshow::gst {
 
 class RunningPipeline {
@@ -47,5 +50,10 @@ class RunningPipeline {
   std::atomic<bool> failed_{false};
   std::atomic<bool> finished_{false};
 };
+
+// Appends the decoder filter's elements to a chain: parser, decoder, and what the decoder's
+// settings ask for, ending in 16-bit PCM.
+bool AppendDecoderChain(RunningPipeline& pipeline, const DecoderRoute& route,
+                        const DecoderSettings& settings, std::vector<GstElement*>& chain);
 
 }  // namespace parvela::dshow::gst

@@ -1,8 +1,10 @@
 #include "process/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,6 +19,24 @@ namespace parvela {
 namespace {
 
 std::atomic<pid_t> runningTool{0};
+
+// How long a pumping wait sleeps between two pumps, unless the tool ends first.
+constexpr int kPumpMilliseconds = 40;
+
+int ExitCode(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+int BlockingWait(pid_t pid) {
+  int status = 0;
+  pid_t done;
+  do {
+    done = waitpid(pid, &status, 0);
+  } while (done < 0 && errno == EINTR);
+  return done < 0 ? -1 : ExitCode(status);
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -126,17 +146,34 @@ int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput) {
   errno = 0;
   setpriority(PRIO_PROCESS, static_cast<id_t>(pid), 10);
   runningTool = pid;
-
-  int status = 0;
-  pid_t done;
-  do {
-    done = waitpid(pid, &status, 0);
-  } while (done < 0 && errno == EINTR);
+  const int code = pump_ ? Wait(pid) : BlockingWait(pid);
   runningTool = 0;
-  if (done < 0) return -1;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+  return code;
+}
+
+// Pumps between short sleeps; the process descriptor wakes the wait as soon as the tool ends.
+int PosixProcessRunner::Wait(int pid) {
+  // By the system call: the C library's declaration of it is not usable from C++ here.
+  const int descriptor = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  while (true) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      if (descriptor >= 0) close(descriptor);
+      return ExitCode(status);
+    }
+    if (done < 0 && errno != EINTR) {
+      if (descriptor >= 0) close(descriptor);
+      return -1;
+    }
+    pump_();
+    if (descriptor >= 0) {
+      pollfd ready{descriptor, POLLIN, 0};
+      poll(&ready, 1, kPumpMilliseconds);
+    } else {
+      usleep(kPumpMilliseconds * 1000);
+    }
+  }
 }
 
 void TerminateRunningTool() {

@@ -1,6 +1,7 @@
 // Running external tools: one command line at a time, waited for to its end.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +26,15 @@ class PosixProcessRunner : public ProcessRunner {
   int RunAndWait(const std::string& commandLine) override;
   void RunAndWaitHidden(const std::string& commandLine) override;
   void SetShowToolOutput(bool show) { showToolOutput_ = show; }
+  // Called again and again while a tool runs (a window front end repaints in it); without one
+  // the wait simply blocks.
+  void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
 
  private:
   int Run(const std::string& commandLine, bool showOutput);
+  int Wait(int pid);
   bool showToolOutput_;
+  std::function<void()> pump_;
 };
 
 // Splits a command line into arguments by the Microsoft C runtime rules: whitespace outside

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "dshow/decoder_settings.h"
+
 namespace parvela {
 
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
@@ -30,8 +32,13 @@ class WindowHost {
   // Lets pending window events run.
   virtual void DoEvents() = 0;
   virtual void SetTopmost(bool onTop) = 0;
-  // Shows the property pages of a decoding-graph filter; a host without a window does nothing.
-  virtual void ShowFilterPropertyPages(const std::string& filterName) { (void)filterName; }
+  // Shows the property pages of a decoding-graph filter, which edit the decoder's settings in
+  // place; a host without a window does nothing.
+  virtual void ShowFilterPropertyPages(const std::string& filterName,
+                                       dshow::DecoderSettings& settings) {
+    (void)filterName;
+    (void)settings;
+  }
 };
 
 // Waits a number of milliseconds. Tests record the waits and return at once.

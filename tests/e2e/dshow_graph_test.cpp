@@ -5,7 +5,9 @@
 #include <dlfcn.h>
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -148,6 +150,47 @@ TEST_F(DshowGraph, Ac3FiveOneBecomesASixChannelWavOfTheTracksLength) {
   EXPECT_EQ(txtProgress.Text(), "Extracting 3 seconds of Audio :3");
   EXPECT_TRUE(host.messages.empty());
   for (int wait : sleeper.waits) EXPECT_EQ(wait, 1000);
+}
+
+// The loudest sample of a 16-bit WAV file.
+int PeakOf(const std::string& wav) {
+  const std::string bytes = testing::ReadFile(wav);
+  const size_t data = bytes.find("data");
+  if (data == std::string::npos || data + 8 > bytes.size()) return 0;
+  uint32_t size = 0;
+  for (int b = 3; b >= 0; --b) size = size << 8 | static_cast<uint8_t>(bytes[data + 4 + b]);
+  // Only the data chunk: other chunks may follow it.
+  const size_t end = std::min(bytes.size(), data + 8 + size);
+  int peak = 0;
+  for (size_t i = data + 8; i + 1 < end; i += 2) {
+    const auto sample = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) |
+                                             static_cast<uint8_t>(bytes[i + 1]) << 8);
+    peak = std::max(peak, std::abs(static_cast<int>(sample)));
+  }
+  return peak;
+}
+
+TEST_F(DshowGraph, SettingsChosenInThePropertyPagesApplyToTheNextDecode) {
+  RegisterComponents(kAppDir, true);
+  const std::string source = input / "Film 5.1.mkv";
+  MakeMkv(source, "-c:a ac3 -ac 6 -b:a 384k");
+  Decode(source);
+  const int plainPeak = PeakOf(Wav());
+  ASSERT_GT(plainPeak, 1000);
+
+  host.onPropertyPages = [](dshow::DecoderSettings& settings) {
+    settings.outputChannels = 2;
+    settings.dynamicRangeCompression = true;
+    settings.gainDb = -6;
+  };
+  ShowDecoderOptions(app);
+  DeleteFile(Wav());
+  Decode(source);
+  const WavFacts wav = Probe(Wav());
+  EXPECT_EQ(wav.codec, "pcm_s16le");
+  EXPECT_EQ(wav.channels, 2);
+  EXPECT_NEAR(wav.duration, 3.0, 0.1);
+  EXPECT_LT(PeakOf(Wav()), plainPeak * 3 / 4);  // 6 dB down, and a down-mix that does not clip
 }
 
 TEST_F(DshowGraph, DtsAndOtherAcceptedFormatsDecode) {

@@ -51,7 +51,7 @@ class FakeFilter final : public IFilterInfo {
   }
   void ShowPropertyPages(int32_t parentWindow) override {
     backend_.log.push_back("PropertyPages " + name_ + " " + std::to_string(parentWindow));
-    if (backend_.host) backend_.host->ShowFilterPropertyPages(name_);
+    if (backend_.host) backend_.host->ShowFilterPropertyPages(name_, backend_.decoderSettings);
   }
   bool InputConnected() const {
     return std::any_of(pins_.begin(), pins_.end(), [](const auto& pin) {

@@ -50,6 +50,7 @@ class FakeGraphBackend : public dshow::GraphBackend {
   // Handed out one per CurrentPosition call; once used up, the position cannot be read.
   std::deque<double> positions;
   WindowHost* host = nullptr;  // where property pages are shown
+  dshow::DecoderSettings decoderSettings;
 
   // "CreateFilterGraph", "Filter <name>", "AddSourceFilter <path>", "Connect <a> -> <b>",
   // "Refused <a> -> <b>" (pins as "filter.pin", the source filter being "Source"),

@@ -47,8 +47,10 @@ class ScriptedHost : public WindowHost {
     if (onDoEvents) onDoEvents();
   }
   void SetTopmost(bool onTop) override { log.push_back(onTop ? "Topmost" : "NotTopmost"); }
-  void ShowFilterPropertyPages(const std::string& filterName) override {
+  void ShowFilterPropertyPages(const std::string& filterName,
+                               dshow::DecoderSettings& settings) override {
     log.push_back("PropertyPages " + filterName);
+    if (onPropertyPages) onPropertyPages(settings);
   }
 
   std::vector<Message> messages;
@@ -59,6 +61,7 @@ class ScriptedHost : public WindowHost {
   std::deque<std::string> fileAnswers;    // empty text: cancelled
   std::deque<std::string> folderAnswers;  // empty text: cancelled
   std::function<void()> onDoEvents;
+  std::function<void(dshow::DecoderSettings&)> onPropertyPages;  // plays the user's changes
 };
 
 class RecordingSleeper : public Sleeper {

@@ -52,6 +52,27 @@ TEST(PosixProcessRunner, ReturnsExitCodeAndMinusOneForMissingProgram) {
   EXPECT_EQ(runner.RunAndWait(""), -1);
 }
 
+TEST(PosixProcessRunner, WaitPumpRunsWhileTheToolRuns) {
+  testing::TempDir dir;
+  const std::string flag = dir / "started";
+  PosixProcessRunner runner;
+  int pumps = 0;
+  bool toolSeenRunning = false;
+  runner.SetWaitPump([&] {
+    ++pumps;
+    toolSeenRunning = toolSeenRunning || std::filesystem::exists(flag);
+  });
+  // Long enough for the wait to pump a few times after the tool has started.
+  const std::string script = "touch " + flag + "; sleep 0.3; exit 4";
+  EXPECT_EQ(runner.RunAndWait("\"/bin/sh\" -c \"" + script + "\""), 4);
+  EXPECT_GT(pumps, 0);
+  EXPECT_TRUE(toolSeenRunning);
+  runner.SetWaitPump(nullptr);
+  pumps = 0;
+  EXPECT_EQ(runner.RunAndWait("\"/bin/sh\" -c \"exit 5\""), 5);
+  EXPECT_EQ(pumps, 0);
+}
+
 TEST(PosixProcessRunner, NoShellInterpretsAFileName) {
   testing::TempDir dir;
   const std::string odd = dir / "a $(touch pwned) `x` ; b.txt";

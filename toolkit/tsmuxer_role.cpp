@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "h264_sps.h"
+#include "streams/h264_sps.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {

@@ -35,6 +35,7 @@ void Conversion::TransportStreamRoad() {
   CloseFileHandle(handle);
   if (size > 0) {
     DeleteMpegTempFiles(f.txtTMP);
+    f.outputPath = mpg;
   } else {
     app.host.MessageBox("Error: " + mpg + " was not created.", "info", MsgIcon::None, MsgButtons::Ok);
   }

@@ -8,10 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QTimer>
 
+#include "playability/playability.h"
 #include "process/process.h"
 #include "ui/progress_counter.h"
 
@@ -68,7 +70,15 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
   views_.Follow(form_.txtProgress, [this] { UpdateProgressBar(); });
   views_.Follow(form_.lblMulti, [this] { UpdateProgressBar(); });
   host_.Attach(this);
+  form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
   RunHandler([this] { form_.Form_Load(); });
+}
+
+void MainWindow::ShowVerdict(const std::string& outputPath) {
+  const std::string line = playability::CheckFile(form_.app, outputPath).Line();
+  verdict_->setText(QString::fromStdString(line));
+  verdict_->setToolTip(QString::fromStdString(outputPath));
+  verdict_->show();
 }
 
 MainWindow::~MainWindow() {

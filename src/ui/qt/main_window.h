@@ -9,6 +9,7 @@
 #include "ui/qt/control_views.h"
 #include "ui/qt/view_host.h"
 
+class QLabel;
 class QLayout;
 class QProgressBar;
 class QVBoxLayout;
@@ -46,6 +47,7 @@ class MainWindow : public QWidget {
   // Runs one of the model's handlers to its end; false when another one is still running.
   bool RunHandler(const std::function<void()>& handler);
   void UpdateProgressBar();
+  void ShowVerdict(const std::string& outputPath);
 
   Form1& form_;
   ViewHost& host_;
@@ -53,6 +55,7 @@ class MainWindow : public QWidget {
   bool busy_ = false;
   QVBoxLayout* status_ = nullptr;
   QProgressBar* bar_ = nullptr;
+  QLabel* verdict_ = nullptr;
 };
 
 }  // namespace parvela::qt

@@ -249,6 +249,12 @@ QLayout* MainWindow::BuildStatus() {
   bar_ = Steady(Make<QProgressBar>(this, "progressBar"));
   bar_->setTextVisible(true);
   status_->addWidget(bar_);
+  // Whether the file just made plays on the consoles; empty until a conversion finishes one.
+  verdict_ = Make<QLabel>(this, "lblVerdict");
+  verdict_->setWordWrap(true);
+  verdict_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  verdict_->hide();
+  status_->addWidget(verdict_);
   views_.Bind(txtProgress, f.txtProgress);
   views_.Bind(lblMulti, f.lblMulti);
   return status_;

@@ -1,6 +1,7 @@
 // Process-wide state and the seams, shared by the window model and the pipeline.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "analysis/source_info.h"
@@ -28,6 +29,9 @@ struct Application {
   bool bBatch = false;
   bool bCmdLine = false;
   std::string argumentText;  // everything after the program name, taken whole as one path
+  // Runs at the end of every source inspection: the command line's explicit choices hold
+  // against what the inspection sets. Empty in the window.
+  std::function<void()> afterInspection;
 
   ProcessRunner& runner;
   WindowHost& host;

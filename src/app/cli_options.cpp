@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "analysis/source_info.h"
 #include "fsutil/fsutil.h"
 #include "ui/form1.h"
 
@@ -48,6 +49,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
       }
     } else if (a == "--subs") {
       if (!TakeValue(args, i, o.subs, error)) return false;
+    } else if (a == "--sub-track") {
+      std::string n;
+      if (!TakeValue(args, i, n, error)) return false;
+      o.subTrack = n.size() <= 2 && !n.empty() && std::all_of(n.begin(), n.end(), ::isdigit) ? std::stoi(n) : 0;
+      if (o.subTrack < 1 || o.subTrack > kTrackRows) {
+        error = "--sub-track takes the number of a subtitle track, 1 to " + std::to_string(kTrackRows);
+        return false;
+      }
     } else if (a == "--vob") {
       o.vob = true;
     } else if (a == "--safe-sync") {
@@ -71,6 +80,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
       return false;
     }
   }
+  if (!o.subs.empty() && o.subTrack != 0) {
+    error = "--subs and --sub-track exclude each other";
+    return false;
+  }
   // The shell has split and unquoted the path already: join its words back into one text.
   for (size_t i = 0; i < words.size(); ++i) o.argumentText += (i ? " " : "") + words[i];
   return true;
@@ -90,6 +103,7 @@ std::string CliUsage() {
          "      --split, --no-split   split sources above 4 GB (saved; on by default)\n"
          "      --dvd                 split into pieces that fit a 4.7 GB DVD\n"
          "      --subs FILE           burn this subtitle file into re-encoded video\n"
+         "      --sub-track N         burn the source's Nth subtitle track into re-encoded video\n"
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
          "      --version             show the version\n"
@@ -98,6 +112,45 @@ std::string CliUsage() {
          "showed an error, 2 for a usage error.\n";
 }
 
+namespace {
+
+// Ticks "Embed subs" as the window lets a user do it once a subtitle source exists.
+void TickEmbedSubs(Form1& form) {
+  form.chkMP2.SetEnabled(true);
+  form.chkSubs.SetEnabled(true);
+  form.chkSubs.SetVisible(true);
+  form.chkMP2.SetValue(1);
+  form.chkSubs.SetValue(1);
+}
+
+void ApplyRecodeAndSubtitles(const CliOptions& o, Form1& form) {
+  if (!o.recode.empty()) {
+    form.cmdConv.SetListIndex(o.recode == "mpeg2" ? 0 : o.recode == "h264" ? 1 : 2);
+    form.chkMP2.SetValue(1);
+  }
+  if (!o.subs.empty()) {
+    // As "Browse Subs" does: subtitles are burnt into re-encoded video.
+    form.cmbSubs.SetVisible(false);
+    form.lblSRTFound.SetVisible(false);
+    TickEmbedSubs(form);
+    form.strSubBrowse = o.subs;
+  }
+  if (o.subTrack == 0 || form.app.sourceInfo.videoKind.empty()) return;  // no list before inspection
+  if (o.subTrack > form.cmbSubs.ListCount()) {
+    form.app.host.MessageBox("The source has no subtitle track " + std::to_string(o.subTrack) +
+                                 ": it lists " + std::to_string(form.cmbSubs.ListCount()) +
+                                 ". It is converted without subtitles.",
+                             "Subtitle error", MsgIcon::Critical, MsgButtons::Ok);
+    return;
+  }
+  // The source's own track wins over an SRT lying beside it.
+  form.lblSRTFound.SetVisible(false);
+  TickEmbedSubs(form);
+  form.cmbSubs.SetListIndex(o.subTrack - 1);
+}
+
+}  // namespace
+
 void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (!o.output.empty()) form.txtTMP.SetText(o.output);
   if (o.split >= 0) form.Check1.SetValue(o.split);
@@ -105,18 +158,9 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (o.safeSync) form.chkFF.SetValue(1);
   if (o.vob) form.chkVob.SetValue(1);
   if (o.fps25) form.chk25.SetValue(1);
-  if (!o.recode.empty()) {
-    form.cmdConv.SetListIndex(o.recode == "mpeg2" ? 0 : o.recode == "h264" ? 1 : 2);
-    form.chkMP2.SetValue(1);
-  }
-  if (!o.subs.empty()) {
-    // As "Browse Subs" does: subtitles are burnt into re-encoded video.
-    form.chkMP2.SetEnabled(true);
-    form.chkSubs.SetEnabled(true);
-    form.chkSubs.SetVisible(true);
-    form.chkMP2.SetValue(1);
-    form.chkSubs.SetValue(1);
-    form.strSubBrowse = o.subs;
+  ApplyRecodeAndSubtitles(o, form);
+  if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0) {
+    form.app.afterInspection = [o, &form] { ApplyRecodeAndSubtitles(o, form); };
   }
 }
 

@@ -52,12 +52,15 @@ int Usage() {
 
 int main(int argc, char** argv) {
   Args args(argv + 1, argv + argc);
-  std::string name = RoleName(argc > 0 ? argv[0] : "");
+  std::string invokedAs = argc > 0 ? argv[0] : "";
+  std::string name = RoleName(invokedAs);
   if (name == "parvela-tools") {
     if (args.empty()) return Usage();
-    name = RoleName(args.front());
+    invokedAs = args.front();
+    name = RoleName(invokedAs);
     args.erase(args.begin());
   }
+  parvela::toolkit::SetInvokedAs(invokedAs);
   for (const Role& role : kRoles) {
     if (name == role.name) return role.run(args);
   }

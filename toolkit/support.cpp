@@ -193,4 +193,15 @@ std::string ReadHead(const std::string& path, size_t limit) {
   return head;
 }
 
+namespace {
+std::string& InvokedAsStorage() {
+  static std::string path;
+  return path;
+}
+}  // namespace
+
+const std::string& InvokedAs() { return InvokedAsStorage(); }
+
+void SetInvokedAs(std::string path) { InvokedAsStorage() = std::move(path); }
+
 }  // namespace parvela::toolkit

@@ -66,4 +66,9 @@ bool MoveFile(const std::string& from, const std::string& to);
 // Reads up to `limit` bytes from the start of a file in one go.
 std::string ReadHead(const std::string& path, size_t limit);
 
+// The path the program was started under: the tool link's path, or the role name given to
+// parvela-tools. A role that keeps its settings beside itself looks there.
+const std::string& InvokedAs();
+void SetInvokedAs(std::string path);
+
 }  // namespace parvela::toolkit

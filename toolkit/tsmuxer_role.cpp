@@ -1,9 +1,154 @@
-// tsMuxeR: a Blu-ray-style M2TS from a meta file.
-// Not built yet.
+// tsMuxeR: a Blu-ray-style M2TS (192-byte packets) from a meta file, one track per line:
+//   V_MPEG4/ISO/AVC, "<stream.h264>", fps=23.976
+//   A_AC3, "<stream.ac3>"
+// Raw H.264 carries no timestamps, so mkvmerge first wraps it at the frame rate given; ffmpeg
+// then writes the transport stream with every track copied untouched. As the real muxer does,
+// it refuses a track it cannot read and then writes nothing at all.
+#include <cstdio>
+#include <fstream>
+
+#include "h264_sps.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
 
-int TsMuxerMain(const Args&) { return Fail("tsMuxeR", "this role is not built yet"); }
+namespace {
+
+constexpr const char* kRole = "tsMuxeR";
+
+struct MetaTrack {
+  std::string codec, path, fps;  // fps as written, e.g. "23.976"; empty: the stream's own
+};
+
+std::string Trimmed(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Fields are separated by commas outside double quotes; the quotes are dropped.
+std::vector<std::string> SplitFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  for (auto& f : fields) f = Trimmed(f);
+  return fields;
+}
+
+int ReadMeta(const std::string& path, std::vector<MetaTrack>& tracks) {
+  std::ifstream in(path);
+  if (!in) return FailMissing(kRole, path);
+  std::string line;
+  while (std::getline(in, line)) {
+    line = Trimmed(line);
+    if (line.empty() || line[0] == '#' || StartsWith(line, "MUXOPT")) continue;
+    std::vector<std::string> fields = SplitFields(line);
+    if (fields.size() < 2 || fields[1].empty()) return Fail(kRole, "bad track line in " + path + ": " + line);
+    MetaTrack track{fields[0], fields[1], ""};
+    for (size_t i = 2; i < fields.size(); ++i) {
+      if (StartsWith(fields[i], "fps=")) track.fps = fields[i].substr(4);
+    }
+    if (track.codec != "V_MPEG4/ISO/AVC" && track.codec != "A_AC3") {
+      return Fail(kRole, "unsupported codec " + track.codec + " (V_MPEG4/ISO/AVC and A_AC3 are)");
+    }
+    tracks.push_back(track);
+  }
+  if (tracks.empty()) return Fail(kRole, path + " names no track");
+  return 0;
+}
+
+// "23.976" as the muxer reads it: the NTSC rates are the 1001 fractions.
+std::string RateFraction(const std::string& fps) {
+  if (fps == "23.976" || fps == "23.98") return "24000/1001";
+  if (fps == "29.97" || fps == "29.970") return "30000/1001";
+  if (fps == "59.94" || fps == "59.940") return "60000/1001";
+  char* end = nullptr;
+  double value = std::strtod(fps.c_str(), &end);
+  if (!end || *end != '\0' || value <= 0 || value > 1000) return {};
+  return std::to_string(static_cast<long>(value * 1000 + 0.5)) + "/1000";
+}
+
+bool IsAc3(const std::string& path) {
+  std::string head = ReadHead(path, 2);
+  return head.size() == 2 && head[0] == '\x0B' && head[1] == '\x77';
+}
+
+int CheckTrack(const MetaTrack& track) {
+  if (!IsFile(track.path)) return FailMissing(kRole, track.path);
+  if (track.codec == "A_AC3") {
+    return IsAc3(track.path) ? 0 : Fail(kRole, track.path + " holds no AC-3 stream");
+  }
+  if (!SpsFromByteStream(ReadHead(track.path, 1 << 20))) {
+    return Fail(kRole, "no H.264 sequence parameter set in " + track.path);
+  }
+  if (!track.fps.empty() && RateFraction(track.fps).empty()) return Fail(kRole, "bad frame rate " + track.fps);
+  return 0;
+}
+
+// Removes a temporary file when it goes out of scope, unless it was moved into place.
+struct TempFile {
+  std::string path;
+  ~TempFile() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+int WrapVideo(const MetaTrack& track, const std::string& mkvPath) {
+  // Microsecond timestamps keep 1001/24000 s frames exact.
+  Args argv = {"mkvmerge", "-q", "-o", mkvPath, "--timestamp-scale", "1000"};
+  if (!track.fps.empty()) argv.insert(argv.end(), {"--default-duration", "0:" + RateFraction(track.fps) + "p"});
+  argv.push_back(track.path);
+  int code = RunProgram(kRole, argv);
+  // mkvmerge exits 1 for warnings, with its output written.
+  if (code >= 2 || !IsFile(mkvPath)) return Fail(kRole, "cannot read the H.264 stream " + track.path, code ? code : kUsageError);
+  return 0;
+}
+
+int Mux(const std::vector<MetaTrack>& tracks, const std::string& output) {
+  std::vector<TempFile> wrapped(tracks.size());
+  TempFile part{output + ".part"};
+  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+  Args maps;
+  for (size_t i = 0; i < tracks.size(); ++i) {
+    std::string input = tracks[i].path;
+    if (tracks[i].codec == "V_MPEG4/ISO/AVC") {
+      wrapped[i].path = output + ".track" + std::to_string(i + 1) + ".mkv";
+      if (int failed = WrapVideo(tracks[i], wrapped[i].path)) return failed;
+      input = wrapped[i].path;
+    } else {
+      argv.insert(argv.end(), {"-f", "ac3"});
+    }
+    argv.insert(argv.end(), {"-i", input});
+    maps.insert(maps.end(), {"-map", std::to_string(i) + ":" + (tracks[i].codec[0] == 'V' ? "v:0" : "a:0")});
+  }
+  argv.insert(argv.end(), maps.begin(), maps.end());
+  argv.insert(argv.end(), {"-c", "copy", "-f", "mpegts", "-mpegts_m2ts_mode", "1", part.path});
+  int code = RunProgram(kRole, argv);
+  if (code != 0) return Fail(kRole, "cannot build " + output, code);
+  if (!MoveFile(part.path, output)) return Fail(kRole, "cannot write " + output);
+  part.path.clear();
+  return 0;
+}
+
+}  // namespace
+
+// tsMuxeR "<movie.meta>" "<out.m2ts>"
+int TsMuxerMain(const Args& args) {
+  if (args.size() != 2) return Fail(kRole, "usage: tsMuxeR <file.meta> <output.m2ts>");
+  std::vector<MetaTrack> tracks;
+  if (int bad = ReadMeta(args[0], tracks)) return bad;
+  for (const auto& track : tracks) {
+    if (int bad = CheckTrack(track)) return bad;
+  }
+  return Mux(tracks, args[1]);
+}
 
 }  // namespace parvela::toolkit

@@ -17,6 +17,7 @@ class Conversion {
   enum class SubtitleSource { SrtBesideSource, Browsed, Track, None };
 
  private:
+  friend class ConversionProbe;  // unit tests drive single stages
   // Driver (driver.cpp).
   bool CheckPreconditions();
   void SetUp();
@@ -37,9 +38,17 @@ class Conversion {
   enum class ChainRoad { Mpeg2, Xvid };
   bool ConvertAudioToAc3(ChainRoad road = ChainRoad::Mpeg2);
   void PrepareSubtitleArg();
+  bool Ac3Produced();
+  std::string ValdecLine(const std::string& input, const std::string& options) const;
+  std::string AacToPcmLine() const;
+  std::string AftenLine() const;
+  void GraphOrFfmpegToWav(bool trackExtracted);
 
   // Transport-stream road (ts_road.cpp).
   void TransportStreamRoad();
+  void TsAudioToAc3();
+  void WriteTsMeta();
+  std::string TsMuxerLine() const;
 
   // H.264 re-encoding (h264_recode.cpp), with the subtitle choice the re-encoding roads share.
   SubtitleSource ChooseSubtitleSource() const;

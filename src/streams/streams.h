@@ -5,8 +5,15 @@
 
 namespace parvela {
 
+class ProcessRunner;
+
 // Rewrites the level byte of the stream's sequence parameter sets from 5.1 to 4.1. Looks only
 // at the first few thousand bytes; a file without a known pattern is left untouched.
 void PatchH264Level(const std::string& path);
+
+// Has h264info copy outputFolder's movie_raw.h264 to movie.h264 with its headers rewritten:
+// its ini file beside it is written afresh, the tool runs hidden, and movie_raw.h264 is deleted
+// whatever the tool did. outputFolder ends in the separator.
+void RewriteH264Header(ProcessRunner& runner, const std::string& appFolder, const std::string& outputFolder);
 
 }  // namespace parvela

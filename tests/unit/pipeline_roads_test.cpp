@@ -49,7 +49,6 @@ TEST_F(Roads, LaterRoadsSayTheyAreNotAvailableInsteadOfSucceeding) {
   const std::vector<Case> cases = {
       {[this] { fx.app.sourceInfo.videoKind = "vc1"; }, "Converting VC-1 sources", 0},
       {[this] { fx.app.sourceInfo.videoKind = "mpeg2"; fx.form.chkMP2.SetValue(1); }, "Repacking MPEG-2", 0},
-      {[this] { fx.form.chkVob.SetValue(1); }, "Muxing to a PS3", 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.start);

@@ -31,7 +31,7 @@ struct Application {
   std::string argumentText;  // everything after the program name, taken whole as one path
   // Runs at the end of every source inspection: the command line's explicit choices hold
   // against what the inspection sets. Empty in the window.
-  std::function<void()> afterInspection;
+  std::function<void(const std::string& source)> afterInspection;
 
   ProcessRunner& runner;
   WindowHost& host;

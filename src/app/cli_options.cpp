@@ -57,6 +57,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
         error = "--sub-track takes the number of a subtitle track, 1 to " + std::to_string(kTrackRows);
         return false;
       }
+    } else if (a == "--srt-beside") {
+      o.srtBeside = true;
     } else if (a == "--vob") {
       o.vob = true;
     } else if (a == "--safe-sync") {
@@ -80,8 +82,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
       return false;
     }
   }
-  if (!o.subs.empty() && o.subTrack != 0) {
-    error = "--subs and --sub-track exclude each other";
+  const int subtitleSources = int{!o.subs.empty()} + int{o.subTrack != 0} + int{o.srtBeside};
+  if (subtitleSources > 1) {
+    error = "--subs, --sub-track and --srt-beside exclude each other";
     return false;
   }
   // The shell has split and unquoted the path already: join its words back into one text.
@@ -104,6 +107,7 @@ std::string CliUsage() {
          "      --dvd                 split into pieces that fit a 4.7 GB DVD\n"
          "      --subs FILE           burn this subtitle file into re-encoded video\n"
          "      --sub-track N         burn the source's Nth subtitle track into re-encoded video\n"
+         "      --srt-beside          burn the SRT file named like the source, beside it\n"
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
          "      --version             show the version\n"
@@ -123,7 +127,24 @@ void TickEmbedSubs(Form1& form) {
   form.chkSubs.SetValue(1);
 }
 
-void ApplyRecodeAndSubtitles(const CliOptions& o, Form1& form) {
+void ShowSubtitleError(Form1& form, const std::string& text) {
+  form.app.host.MessageBox(text + " It is converted without subtitles.", "Subtitle error", MsgIcon::Critical,
+                           MsgButtons::Ok);
+}
+
+// As choosing the source in the window does when an SRT lies beside it.
+void UseSrtBeside(Form1& form, const std::string& source) {
+  const std::string srt = source.substr(0, source.size() < 3 ? 0 : source.size() - 3) + "srt";
+  if (!FileIsPresent(srt)) {
+    ShowSubtitleError(form, "There is no subtitle file " + srt + " beside the source.");
+    return;
+  }
+  form.cmbSubs.SetVisible(false);
+  form.lblSRTFound.SetVisible(true);
+  TickEmbedSubs(form);
+}
+
+void ApplyRecodeAndSubtitles(const CliOptions& o, Form1& form, const std::string& source) {
   if (!o.recode.empty()) {
     form.cmdConv.SetListIndex(o.recode == "mpeg2" ? 0 : o.recode == "h264" ? 1 : 2);
     form.chkMP2.SetValue(1);
@@ -135,12 +156,12 @@ void ApplyRecodeAndSubtitles(const CliOptions& o, Form1& form) {
     TickEmbedSubs(form);
     form.strSubBrowse = o.subs;
   }
-  if (o.subTrack == 0 || form.app.sourceInfo.videoKind.empty()) return;  // no list before inspection
+  if (source.empty()) return;  // the source's own subtitles are known after its inspection
+  if (o.srtBeside) UseSrtBeside(form, source);
+  if (o.subTrack == 0) return;
   if (o.subTrack > form.cmbSubs.ListCount()) {
-    form.app.host.MessageBox("The source has no subtitle track " + std::to_string(o.subTrack) +
-                                 ": it lists " + std::to_string(form.cmbSubs.ListCount()) +
-                                 ". It is converted without subtitles.",
-                             "Subtitle error", MsgIcon::Critical, MsgButtons::Ok);
+    ShowSubtitleError(form, "The source has no subtitle track " + std::to_string(o.subTrack) + ": it lists " +
+                                std::to_string(form.cmbSubs.ListCount()) + ".");
     return;
   }
   // The source's own track wins over an SRT lying beside it.
@@ -158,9 +179,9 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (o.safeSync) form.chkFF.SetValue(1);
   if (o.vob) form.chkVob.SetValue(1);
   if (o.fps25) form.chk25.SetValue(1);
-  ApplyRecodeAndSubtitles(o, form);
-  if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0) {
-    form.app.afterInspection = [o, &form] { ApplyRecodeAndSubtitles(o, form); };
+  ApplyRecodeAndSubtitles(o, form, "");
+  if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0 || o.srtBeside) {
+    form.app.afterInspection = [o, &form](const std::string& source) { ApplyRecodeAndSubtitles(o, form, source); };
   }
 }
 

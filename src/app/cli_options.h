@@ -23,6 +23,7 @@ struct CliOptions {
   bool dvd = false;          // --dvd
   std::string subs;          // --subs FILE
   int subTrack = 0;          // --sub-track N: the Nth subtitle track the source lists (1-based), 0 none
+  bool srtBeside = false;    // --srt-beside: the SRT file named like the source, beside it
   bool verbose = false;      // -v / --verbose
   bool help = false;
   bool version = false;

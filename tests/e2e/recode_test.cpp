@@ -99,10 +99,11 @@ TEST_F(RecodeCli, Mpeg2GivesAProgramStreamWithMpeg2VideoAndAc3) {
 }
 
 TEST_F(RecodeCli, XvidGivesAnAviWithXvidAndAc3) {
-  Ran ran = Cli({"--recode", "xvid", source});
+  fs::copy_file(in / "subs.srt", in / "My.Film.srt");
+  Ran ran = Cli({"--recode", "xvid", "--srt-beside", source});
   ASSERT_EQ(ran.code, 0) << ran.err;
   const std::string avi = out / "My.Film.avi";
-  EXPECT_EQ(Probe(avi, "codec_name,codec_tag_string", "v"), "mpeg4,XVID");
+  EXPECT_EQ(Probe(avi, "codec_name,codec_tag_string,profile", "v"), "mpeg4,XVID,Advanced Simple Profile");
   EXPECT_EQ(Probe(avi, "codec_name,bit_rate", "a"), "ac3,640000");
   EXPECT_EQ(FolderListing(out.path()), (std::vector<std::string>{"My.Film.avi"}));
 }

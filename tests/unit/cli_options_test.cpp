@@ -84,12 +84,14 @@ TEST(CliOptions, SubTrackTakesATrackNumberAndExcludesSubs) {
   for (const char* bad : {"0", "34", "x", "-1", "1.5"}) {
     EXPECT_EQ(ParseError({"--sub-track", bad}), "--sub-track takes the number of a subtitle track, 1 to 33") << bad;
   }
-  EXPECT_EQ(ParseError({"--subs", "a.srt", "--sub-track", "1"}), "--subs and --sub-track exclude each other");
+  EXPECT_EQ(ParseError({"--subs", "a.srt", "--sub-track", "1"}), "--subs, --sub-track and --srt-beside exclude each other");
+  EXPECT_EQ(ParseError({"--srt-beside", "--sub-track", "1"}), "--subs, --sub-track and --srt-beside exclude each other");
+  EXPECT_TRUE(Parse({"--srt-beside"}).srtBeside);
 }
 
 // What an inspection does to the options: the checker's pass unticks "MPEG2 Recode" (which
 // clears "Embed subs"), and a fresh subtitle list selects its first row with "Embed subs" off.
-void InspectPlayableSourceWithSubtitles(FormFixture& fx, int rows) {
+void InspectPlayableSourceWithSubtitles(FormFixture& fx, int rows, const std::string& source = "/in/film.mkv") {
   fx.app.sourceInfo.videoKind = "avc";
   fx.form.cmbSubs.Clear();
   for (int i = 0; i < rows; ++i) fx.form.cmbSubs.AddItem("eng");
@@ -97,7 +99,8 @@ void InspectPlayableSourceWithSubtitles(FormFixture& fx, int rows) {
   fx.form.chkSubs.SetValue(0);
   fx.form.chkMP2.SetValue(0);
   fx.form.chkMP2_Click();
-  if (fx.app.afterInspection) fx.app.afterInspection();
+  fx.form.lblSRTFound.SetVisible(false);
+  if (fx.app.afterInspection) fx.app.afterInspection(source);
 }
 
 TEST(CliOptions, RecodeAndSubtitleChoicesHoldAfterEveryInspection) {
@@ -116,9 +119,26 @@ TEST(CliOptions, RecodeAndSubtitleChoicesHoldAfterEveryInspection) {
   }
   InspectPlayableSourceWithSubtitles(fx, 1);
   ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].text, "The source has no subtitle track 2: it lists 1. It is converted without subtitles.");
+  EXPECT_EQ(fx.host.messages[0].text,
+            "The source has no subtitle track 2: it lists 1. It is converted without subtitles.");
   EXPECT_EQ(fx.host.messages[0].title, "Subtitle error");
   EXPECT_FALSE(fx.form.chkSubs.Checked());
+
+  FormFixture beside;
+  testing::TempDir in;
+  testing::WriteFile(in / "film.srt", "1");
+  CliOptions srt;
+  srt.srtBeside = true;
+  ApplyCliOptions(srt, beside.form);
+  InspectPlayableSourceWithSubtitles(beside, 2, in / "film.mkv");
+  EXPECT_TRUE(beside.form.lblSRTFound.Visible());
+  EXPECT_TRUE(beside.form.chkSubs.Checked());
+  EXPECT_TRUE(beside.form.chkMP2.Checked());
+  InspectPlayableSourceWithSubtitles(beside, 2, in / "other.mkv");
+  EXPECT_FALSE(beside.form.lblSRTFound.Visible());
+  ASSERT_EQ(beside.host.messages.size(), 1u);
+  EXPECT_EQ(beside.host.messages[0].text, "There is no subtitle file " + in / "other.srt" +
+                                              " beside the source. It is converted without subtitles.");
 
   FormFixture plain;  // without these options the inspection has its say
   ApplyCliOptions(CliOptions{}, plain.form);

@@ -65,6 +65,11 @@ void Conversion::ReencodeH264() {
   Run(f.lastCommand);
   if (f.chkVob.Checked()) RenameFile(Out("movie.h264"), Out("movie_raw.h264"));
   Delete("movie_video.h264");
+  // The re-encoding skipped the extraction, yet the transport-stream road and the MP4 road's
+  // Vorbis path take the audio track the combined extraction would have left.
+  if (f.audioExt == "ogg" || f.chkFF.Checked() || f.chkVob.Checked()) {
+    Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
+  }
   f.fpsArg = f.fpsText;
 }
 

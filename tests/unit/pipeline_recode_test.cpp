@@ -113,6 +113,9 @@ TEST_F(Recode, H264BitrateOfASplitSourceIsTheFirstPartsAndVobRenamesTheStream) {
   fx.form.strH264Bitrate = "1234";
   fx.form.Command2_Click();
   EXPECT_EQ(fx.runner.Lines()[0], Mencoder() + X264Middle("1234", "25") + " -mc 0 -noskip");
+  // The transport-stream road takes the audio track that extraction would have left.
+  EXPECT_EQ(fx.runner.Lines()[1], Q(A + "/MKVToolnix/mkvextract.exe") + " tracks " + Q(source) + " 2:" +
+                                      Q(O + "movie.ac3"));
   EXPECT_EQ(streamsAfterEncoding, (std::vector<bool>{false, true}));
   // Outside a split conversion the source's own rate is read again.
   fx.runner.calls.clear();

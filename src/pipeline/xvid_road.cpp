@@ -36,7 +36,9 @@ XvidBlanks BlanksFor(Conversion::SubtitleSource source) {
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
   return text;
 }
 

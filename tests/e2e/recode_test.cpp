@@ -36,8 +36,9 @@ int SpsField(const std::string& file, const std::string& field) {
 
 // The grey picture of frame `n`, as raw bytes.
 std::string Frame(const std::string& file, int n) {
-  return Spawn({"ffmpeg", "-nostdin", "-loglevel", "error", "-i", file, "-vf", "select=eq(n\\," + std::to_string(n) + ")",
-                "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
+  const std::string select = "select=eq(n\\," + std::to_string(n) + ")";
+  return Spawn({"ffmpeg", "-nostdin", "-loglevel", "error", "-i", file, "-vf", select, "-frames:v", "1", "-f",
+                "rawvideo", "-pix_fmt", "gray", "-"})
       .out;
 }
 
@@ -128,7 +129,8 @@ TEST(AvimuxRole, ASizeCapCutsPiecesAndOffWritesOneFile) {
   ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=640x480:rate=25", "-t", "4", "-c:v", "mpeg4", "-q:v", "1",
                       "-g", "10", dir / "movie.avi"}));
   ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "4", "-c:a", "ac3", dir / "movie.ac3"}));
-  const std::string head = "LOAD " + dir / "movie.avi" + "\r\nLOAD " + dir / "movie.ac3" + "\r\nadd video 1\r\nADD AUDIO 2\r\n";
+  const std::string head =
+      "LOAD " + dir / "movie.avi" + "\r\nLOAD " + dir / "movie.ac3" + "\r\nadd video 1\r\nADD AUDIO 2\r\n";
   WriteFile(dir / "off.amg", head + "MaxFileSize OFF\r\nSTART " + dir / "whole.avi\r\n");
   ASSERT_EQ(RunLine("\"" + AppTool("avimux/avimux_gui.exe") + "\" \"" + dir / "off.amg\"").code, 0);
   EXPECT_EQ(Probe(dir / "whole.avi", "codec_name"), "mpeg4\nac3");

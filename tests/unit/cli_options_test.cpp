@@ -84,8 +84,9 @@ TEST(CliOptions, SubTrackTakesATrackNumberAndExcludesSubs) {
   for (const char* bad : {"0", "34", "x", "-1", "1.5"}) {
     EXPECT_EQ(ParseError({"--sub-track", bad}), "--sub-track takes the number of a subtitle track, 1 to 33") << bad;
   }
-  EXPECT_EQ(ParseError({"--subs", "a.srt", "--sub-track", "1"}), "--subs, --sub-track and --srt-beside exclude each other");
-  EXPECT_EQ(ParseError({"--srt-beside", "--sub-track", "1"}), "--subs, --sub-track and --srt-beside exclude each other");
+  const std::string exclusive = "--subs, --sub-track and --srt-beside exclude each other";
+  EXPECT_EQ(ParseError({"--subs", "a.srt", "--sub-track", "1"}), exclusive);
+  EXPECT_EQ(ParseError({"--srt-beside", "--sub-track", "1"}), exclusive);
   EXPECT_TRUE(Parse({"--srt-beside"}).srtBeside);
 }
 

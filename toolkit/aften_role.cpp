@@ -25,7 +25,9 @@ int ParseAften(const Args& args, AftenRequest& r) {
       char* end = nullptr;
       r.kbps = std::strtol(args[++i].c_str(), &end, 10);
       // AC-3 knows nothing above 640 kbit/s.
-      if (!end || *end != '\0' || r.kbps < 32 || r.kbps > 640) return Fail(kRole, "bad bitrate " + args[i] + " (32 to 640)");
+      if (!end || *end != '\0' || r.kbps < 32 || r.kbps > 640) {
+        return Fail(kRole, "bad bitrate " + args[i] + " (32 to 640)");
+      }
     } else if (a.size() > 1 && a[0] == '-') {
       return Fail(kRole, "unsupported option " + a);
     } else {

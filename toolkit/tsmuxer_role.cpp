@@ -108,7 +108,9 @@ int WrapVideo(const MetaTrack& track, const std::string& mkvPath) {
   argv.push_back(track.path);
   int code = RunProgram(kRole, argv);
   // mkvmerge exits 1 for warnings, with its output written.
-  if (code >= 2 || !IsFile(mkvPath)) return Fail(kRole, "cannot read the H.264 stream " + track.path, code ? code : kUsageError);
+  if (code >= 2 || !IsFile(mkvPath)) {
+    return Fail(kRole, "cannot read the H.264 stream " + track.path, code ? code : kUsageError);
+  }
   return 0;
 }
 

@@ -61,7 +61,9 @@ void Conversion::GraphOrFfmpegToWav(bool trackExtracted) {
   if (FileIsPresent(Out("movie.wav"))) return;
   // The graph has no Vorbis decoder (nor, on some systems, any at all): FFmpeg decodes the
   // track itself.
-  if (!trackExtracted) Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
+  if (!trackExtracted) {
+    Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
+  }
   Run(Quoted(f.tools.strFF) + " -i " + Quoted(ExtractedAudio()) + " -acodec pcm_s16le " + Quoted(Out("movie.wav")));
   Delete("movie." + f.audioExt);
 }

@@ -97,7 +97,9 @@ class Ac3Roads : public ::testing::Test {
     return Q(A + "/aften/aften.exe") + " " + Q(O + "movie.wav") + " -b 640 " + Q(O + "movie.ac3");
   }
   std::string H264Info() const { return Q(A + "/h264info/h264info.exe"); }
-  std::string TsMuxer() const { return Q(A + "/TS/tsmuxer.exe") + " " + Q(O + "movie.meta") + " " + Q(O + "film.m2ts"); }
+  std::string TsMuxer() const {
+    return Q(A + "/TS/tsmuxer.exe") + " " + Q(O + "movie.meta") + " " + Q(O + "film.m2ts");
+  }
   Lines Remaining() const {
     Lines names;
     for (auto& e : std::filesystem::directory_iterator(out.path())) names.push_back(e.path().filename());

@@ -10,6 +10,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   nlohmann-json3-dev
   mkvtoolnix ffmpeg mencoder faad soundstretch
+  fonts-dejavu-core
   time
   xvfb xauth x11-utils
 )

@@ -23,3 +23,12 @@ foreach(link IN LISTS LINKS)
   file(MAKE_DIRECTORY ${APP_DIR}/${folder})
   make_link(../${PROGRAM} ${APP_DIR}/${link})
 endforeach()
+
+# The subtitle font and the AVI muxer's script template (-DFONT=..., -DMUX_TEMPLATE=...).
+if(FONT)
+  make_link(${FONT} ${APP_DIR}/Mencoder/font.ttf)
+endif()
+if(MUX_TEMPLATE)
+  file(MAKE_DIRECTORY ${APP_DIR}/avimux)
+  file(COPY_FILE ${MUX_TEMPLATE} ${APP_DIR}/avimux/parvela.amg ONLY_IF_DIFFERENT)
+endif()

@@ -1,9 +1,127 @@
-// mencoder: Debian's mencoder, translating the suboptions it no longer accepts.
-// Not built yet.
+// mencoder: Debian's mencoder with the same arguments. The encoder suboptions of the classic
+// command lines that today's mencoder refuses are translated, and each translation is named on
+// standard error, so that a reader of the log knows which line really ran.
+#include <iostream>
+#include <thread>
+
 #include "toolkit.h"
 
 namespace parvela::toolkit {
 
-int MencoderMain(const Args&) { return Fail("mencoder", "this role is not built yet"); }
+namespace {
+
+constexpr const char* kRole = "mencoder";
+// libavcodec counts lmin in lambda units today: one quantiser step is 118 of them.
+constexpr int kQpToLambda = 118;
+
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1) {
+    parts.push_back(text.substr(start, at - start));
+  }
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+std::string JoinWith(const std::vector<std::string>& parts, char separator) {
+  std::string text;
+  for (const auto& part : parts) {
+    if (!text.empty()) text += separator;
+    text += part;
+  }
+  return text;
+}
+
+struct Notes {
+  std::vector<std::string> lines;
+  void Add(const std::string& line) { lines.push_back(line); }
+};
+
+// x264 lost "bime" (always on now) and wants a mode for "b_pyramid".
+std::string TranslateX264(const std::string& value, Notes& notes) {
+  std::vector<std::string> kept;
+  for (const auto& option : SplitAt(value, ':')) {
+    if (option == "bime") {
+      notes.Add("-x264encopts: dropped bime, which x264 no longer has");
+    } else if (option == "b_pyramid") {
+      notes.Add("-x264encopts: b_pyramid -> b_pyramid=normal");
+      kept.push_back("b_pyramid=normal");
+    } else {
+      kept.push_back(option);
+    }
+  }
+  return JoinWith(kept, ':');
+}
+
+std::string ProcessorCount() {
+  unsigned count = std::thread::hardware_concurrency();
+  return std::to_string(count == 0 ? 1 : count);
+}
+
+// libavcodec's mv0 flag and lmin now travel as generic codec options ("o="), and threads
+// wants a number.
+std::string TranslateLavc(const std::string& value, Notes& notes) {
+  std::vector<std::string> kept, generic;
+  for (const auto& option : SplitAt(value, ':')) {
+    if (option == "mv0") {
+      notes.Add("-lavcopts: mv0 -> o=mpv_flags=+mv0");
+      generic.push_back("mpv_flags=+mv0");
+    } else if (StartsWith(option, "lmin=")) {
+      const std::string qp = option.substr(5);
+      try {
+        const std::string lambda = std::to_string(std::stoi(qp) * kQpToLambda);
+        notes.Add("-lavcopts: " + option + " -> o=lmin=" + lambda);
+        generic.push_back("lmin=" + lambda);
+      } catch (const std::exception&) {
+        kept.push_back(option);  // mencoder names a value it cannot read better than we could
+      }
+    } else if (option == "threads=auto") {
+      const std::string threads = "threads=" + ProcessorCount();
+      notes.Add("-lavcopts: threads=auto -> " + threads);
+      kept.push_back(threads);
+    } else if (StartsWith(option, "o=")) {
+      generic.push_back(option.substr(2));
+    } else {
+      kept.push_back(option);
+    }
+  }
+  if (!generic.empty()) kept.push_back("o=" + JoinWith(generic, ','));
+  return JoinWith(kept, ':');
+}
+
+bool Has(const Args& args, const std::string& option) {
+  for (const auto& a : args) {
+    if (a == option) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int MencoderMain(const Args& args) {
+  Notes notes;
+  Args argv = {"mencoder"};
+  // The classic text renderer draws nothing into x264 or Xvid pictures today; libass renders
+  // SRT files as well, into every encoder's picture.
+  const bool addAss = Has(args, "-sub") && !Has(args, "-ass");
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "-x264encopts" && hasValue) {
+      argv.insert(argv.end(), {a, TranslateX264(args[++i], notes)});
+    } else if (a == "-lavcopts" && hasValue) {
+      argv.insert(argv.end(), {a, TranslateLavc(args[++i], notes)});
+    } else {
+      if (a == "-sub" && addAss) {
+        notes.Add("-sub: added -ass, so that the subtitles are drawn into the picture");
+        argv.push_back("-ass");
+      }
+      argv.push_back(a);
+    }
+  }
+  for (const auto& line : notes.lines) std::cerr << kRole << ": translated " << line << std::endl;
+  return RunProgram(kRole, argv);
+}
 
 }  // namespace parvela::toolkit

@@ -90,6 +90,14 @@ bool ReadCheckerVerdict(Form1& form) {
 }
 
 void Form1::ReadInfo(const std::string& sourcePath) {
+  // However the inspection ends, the command line's explicit choices are applied after it.
+  struct AfterInspection {
+    Application& app;
+    const std::string& source;
+    ~AfterInspection() {
+      if (app.afterInspection) app.afterInspection(source);
+    }
+  } after{app, sourcePath};
   if (tools.strMKVInfo.empty()) tools.Fill(app.appFolder);
   const std::string source = TrimBlanks(sourcePath);
   // A report left over from an interrupted run must not pass for this source's.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "analysis/source_info.h"
 #include "fsutil/fsutil.h"
 #include "ui/form1.h"
 
@@ -48,6 +49,16 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
       }
     } else if (a == "--subs") {
       if (!TakeValue(args, i, o.subs, error)) return false;
+    } else if (a == "--sub-track") {
+      std::string n;
+      if (!TakeValue(args, i, n, error)) return false;
+      o.subTrack = n.size() <= 2 && !n.empty() && std::all_of(n.begin(), n.end(), ::isdigit) ? std::stoi(n) : 0;
+      if (o.subTrack < 1 || o.subTrack > kTrackRows) {
+        error = "--sub-track takes the number of a subtitle track, 1 to " + std::to_string(kTrackRows);
+        return false;
+      }
+    } else if (a == "--srt-beside") {
+      o.srtBeside = true;
     } else if (a == "--vob") {
       o.vob = true;
     } else if (a == "--safe-sync") {
@@ -73,6 +84,11 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
       return false;
     }
   }
+  const int subtitleSources = int{!o.subs.empty()} + int{o.subTrack != 0} + int{o.srtBeside};
+  if (subtitleSources > 1) {
+    error = "--subs, --sub-track and --srt-beside exclude each other";
+    return false;
+  }
   // The shell has split and unquoted the path already: join its words back into one text.
   for (size_t i = 0; i < words.size(); ++i) o.argumentText += (i ? " " : "") + words[i];
   o.words = std::move(words);
@@ -94,6 +110,8 @@ std::string CliUsage() {
          "      --split, --no-split   split sources above 4 GB (saved; on by default)\n"
          "      --dvd                 split into pieces that fit a 4.7 GB DVD\n"
          "      --subs FILE           burn this subtitle file into re-encoded video\n"
+         "      --sub-track N         burn the source's Nth subtitle track into re-encoded video\n"
+         "      --srt-beside          burn the SRT file named like the source, beside it\n"
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
          "      --version             show the version\n"
@@ -105,6 +123,62 @@ std::string CliUsage() {
          "least one console, 1 otherwise.\n";
 }
 
+namespace {
+
+// Ticks "Embed subs" as the window lets a user do it once a subtitle source exists.
+void TickEmbedSubs(Form1& form) {
+  form.chkMP2.SetEnabled(true);
+  form.chkSubs.SetEnabled(true);
+  form.chkSubs.SetVisible(true);
+  form.chkMP2.SetValue(1);
+  form.chkSubs.SetValue(1);
+}
+
+void ShowSubtitleError(Form1& form, const std::string& text) {
+  form.app.host.MessageBox(text + " It is converted without subtitles.", "Subtitle error", MsgIcon::Critical,
+                           MsgButtons::Ok);
+}
+
+// As choosing the source in the window does when an SRT lies beside it.
+void UseSrtBeside(Form1& form, const std::string& source) {
+  const std::string srt = source.substr(0, source.size() < 3 ? 0 : source.size() - 3) + "srt";
+  if (!FileIsPresent(srt)) {
+    ShowSubtitleError(form, "There is no subtitle file " + srt + " beside the source.");
+    return;
+  }
+  form.cmbSubs.SetVisible(false);
+  form.lblSRTFound.SetVisible(true);
+  TickEmbedSubs(form);
+}
+
+void ApplyRecodeAndSubtitles(const CliOptions& o, Form1& form, const std::string& source) {
+  if (!o.recode.empty()) {
+    form.cmdConv.SetListIndex(o.recode == "mpeg2" ? 0 : o.recode == "h264" ? 1 : 2);
+    form.chkMP2.SetValue(1);
+  }
+  if (!o.subs.empty()) {
+    // As "Browse Subs" does: subtitles are burnt into re-encoded video.
+    form.cmbSubs.SetVisible(false);
+    form.lblSRTFound.SetVisible(false);
+    TickEmbedSubs(form);
+    form.strSubBrowse = o.subs;
+  }
+  if (source.empty()) return;  // the source's own subtitles are known after its inspection
+  if (o.srtBeside) UseSrtBeside(form, source);
+  if (o.subTrack == 0) return;
+  if (o.subTrack > form.cmbSubs.ListCount()) {
+    ShowSubtitleError(form, "The source has no subtitle track " + std::to_string(o.subTrack) + ": it lists " +
+                                std::to_string(form.cmbSubs.ListCount()) + ".");
+    return;
+  }
+  // The source's own track wins over an SRT lying beside it.
+  form.lblSRTFound.SetVisible(false);
+  TickEmbedSubs(form);
+  form.cmbSubs.SetListIndex(o.subTrack - 1);
+}
+
+}  // namespace
+
 void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (!o.output.empty()) form.txtTMP.SetText(o.output);
   if (o.split >= 0) form.Check1.SetValue(o.split);
@@ -112,18 +186,9 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (o.safeSync) form.chkFF.SetValue(1);
   if (o.vob) form.chkVob.SetValue(1);
   if (o.fps25) form.chk25.SetValue(1);
-  if (!o.recode.empty()) {
-    form.cmdConv.SetListIndex(o.recode == "mpeg2" ? 0 : o.recode == "h264" ? 1 : 2);
-    form.chkMP2.SetValue(1);
-  }
-  if (!o.subs.empty()) {
-    // As "Browse Subs" does: subtitles are burnt into re-encoded video.
-    form.chkMP2.SetEnabled(true);
-    form.chkSubs.SetEnabled(true);
-    form.chkSubs.SetVisible(true);
-    form.chkMP2.SetValue(1);
-    form.chkSubs.SetValue(1);
-    form.strSubBrowse = o.subs;
+  ApplyRecodeAndSubtitles(o, form, "");
+  if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0 || o.srtBeside) {
+    form.app.afterInspection = [o, &form](const std::string& source) { ApplyRecodeAndSubtitles(o, form, source); };
   }
 }
 

@@ -22,6 +22,8 @@ struct CliOptions {
   int split = -1;            // --split 1, --no-split 0, -1 as saved
   bool dvd = false;          // --dvd
   std::string subs;          // --subs FILE
+  int subTrack = 0;          // --sub-track N: the Nth subtitle track the source lists (1-based), 0 none
+  bool srtBeside = false;    // --srt-beside: the SRT file named like the source, beside it
   bool verbose = false;      // -v / --verbose
   bool help = false;
   bool version = false;
@@ -33,7 +35,9 @@ struct CliOptions {
 // False with a message for a usage error.
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);
 std::string CliUsage();
-// Sets the window's controls as a user's clicks would, so their handlers run.
+// Sets the window's controls as a user's clicks would, so their handlers run. The re-encoding
+// and subtitle choices are applied again after every inspection: they are the user's explicit
+// choice, and the checker's verdict or a fresh subtitle list must not undo them.
 void ApplyCliOptions(const CliOptions& options, Form1& form);
 // An existing file whose name ends in ".mkv" (any letter case), or an existing folder.
 bool IsConvertibleArgument(const std::string& argumentText);

@@ -14,6 +14,10 @@ class Conversion {
   explicit Conversion(Form1& form) : f(form), app(form.app) {}
   void Run();
 
+  // Where burnt-in subtitles come from, first match wins: an SRT beside the source, a file
+  // picked with "Browse Subs", the source's own track, or none.
+  enum class SubtitleSource { SrtBesideSource, Browsed, Track, None };
+
  private:
   friend class ConversionProbe;  // unit tests drive single stages
   // Driver (driver.cpp).
@@ -25,7 +29,6 @@ class Conversion {
   void CommonStartAndRoads();
   void AdjustHeader();
   void CommonEnd();
-  void RoadNotAvailable(const std::string& what);
   bool RefuseWithoutAudio();
 
   // Track extraction (extraction.cpp).
@@ -48,14 +51,24 @@ class Conversion {
   void WriteTsMeta();
   std::string TsMuxerLine() const;
 
-  // H.264 re-encoding (h264_recode.cpp).
+  // H.264 re-encoding (h264_recode.cpp), with the subtitle choice the re-encoding roads share.
+  SubtitleSource ChooseSubtitleSource() const;
+  std::string SubtitleFile(SubtitleSource source) const;
+  void ExtractSubtitleTrack();
+  std::string X264Line(SubtitleSource source) const;
   void ReencodeH264();
 
   // MPEG-2 re-encoding and program-stream muxing (mpeg2_road.cpp).
   void Mpeg2RecodeRoad();
+  std::string Mpeg2EncodeLine(SubtitleSource source) const;
+  std::string Mpeg2MuxLine(const std::string& target) const;
+  // The name the muxer writes: the output's, unless that is the road's temporary video.
+  std::string MuxTarget(const std::string& output, const std::string& tempVideo) const;
 
   // Xvid re-encoding and AVI muxing (xvid_road.cpp).
   void XvidRoad();
+  std::string XvidEncodeLine(SubtitleSource source) const;
+  void WriteMuxerScript(const std::string& target);
 
   // Split conversion of large sources (split.cpp). False when the source is too small to split.
   bool SplitAndConvert();

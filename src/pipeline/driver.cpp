@@ -78,6 +78,9 @@ void Conversion::SetUp() {
   app.host.SetTopmost(false);
   if (!Contains(f.strH264Opts, "frameref")) f.strH264Opts = kDefaultH264Opts;
   if (!Contains(f.strSubOpts, "subfont")) f.strSubOpts = kDefaultSubOpts;
+  // A fresh installation selects no target, yet the checker may tick "MPEG2 Recode": take the
+  // MPEG-2 target the box's caption promises, and show it.
+  if (f.cmdConv.ListIndex() < 0) f.cmdConv.SetListIndex(kConvMpeg2);
   ChooseAacEncoder();
   f.videoTrack = f.txtS1.Text();
   f.fpsText = f.txtSFPS.Text();
@@ -136,10 +139,7 @@ void Conversion::CommonStartAndRoads() {
   if (!f.chkMP2.Checked()) ExtractTracks();
   f.recodeH264 = f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvH264;
   f.recodeXvid = f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvXvid;
-  if (f.recodeH264) {
-    RoadNotAvailable("Re-encoding to H264");  // until ReencodeH264 is built
-    return;
-  }
+  if (f.recodeH264) ReencodeH264();
   if (f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvMpeg2) {
     Mpeg2RecodeRoad();
     return;
@@ -166,12 +166,6 @@ void Conversion::AdjustHeader() {
 void Conversion::CommonEnd() {
   f.strSubBrowse.clear();
   app.host.SetTopmost(true);
-}
-
-void Conversion::RoadNotAvailable(const std::string& what) {
-  Progress("Conversion error.");
-  app.host.MessageBox(what + " is not available in this version yet. Nothing was converted.", "Not available",
-                      MsgIcon::Critical, MsgButtons::Ok);
 }
 
 }  // namespace parvela

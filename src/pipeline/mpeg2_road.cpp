@@ -1,9 +1,75 @@
-// The MPEG-2 road: re-encoding with mencoder and muxing a program stream.
-// Not built yet: the road ends with its "not available" message.
+// The MPEG-2 road: the audio chain makes movie.ac3, mencoder's lavc encodes the source's video
+// to MPEG-2 in movie.mpg (subtitles burnt in on request), and mencoder muxes both into a
+// program stream named after the source, dots kept.
+#include <cctype>
+
+#include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
+#include "pipeline/pipeline.h"
+#include "process/process.h"
 
 namespace parvela {
 
-void Conversion::Mpeg2RecodeRoad() { RoadNotAvailable("Re-encoding to MPEG2"); }
+namespace {
+
+// "threads=auto" only with an SRT beside the source; "threads=4" otherwise.
+constexpr const char* kLavcSrtBeside =
+    " -of mpeg -ovc lavc -lavcopts threads=auto:vcodec=mpeg2video:vrc_buf_size=1600:vrc_maxrate=14900:"
+    "vbitrate=14900:autoaspect:keyint=15:vqmin=1:lmin=1:vstrict=0:mv0 -ofps ";
+constexpr const char* kLavcOtherSubs =
+    " -of mpeg -ovc lavc -lavcopts threads=4:vcodec=mpeg2video:vrc_buf_size=1600:vrc_maxrate=14900:"
+    "vbitrate=14900:autoaspect:keyint=15:vqmin=1:lmin=1:vstrict=0:mv0 -ofps ";
+constexpr const char* kLavcNoSubs =
+    " -of mpeg -ovc lavc -lavcopts threads=4:vcodec=mpeg2video:vrc_buf_size=1600:vrc_maxrate=14900:"
+    "vbitrate=14900:keyint=15:autoaspect:dia=2:trell:mv0 -ofps ";
+
+}  // namespace
+
+std::string Conversion::Mpeg2EncodeLine(SubtitleSource source) const {
+  const std::string mencoder = Quoted(f.tools.mencoderPath);
+  const std::string video = Quoted(Out("movie.mpg"));
+  const std::string input = " -vf harddup " + Quoted(TrimBlanks(f.strFullname));
+  if (source == SubtitleSource::None) {
+    return mencoder + " -nosound -o " + video + kLavcNoSubs + f.fpsArg + input + " -mc 0 -noskip";
+  }
+  const char* lavc = source == SubtitleSource::SrtBesideSource ? kLavcSrtBeside : kLavcOtherSubs;
+  return mencoder + " -nosound  -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts + " -o " + video +
+         lavc + f.fpsArg + input + " -mc 0 -noskip -sub " + Quoted(SubtitleFile(source));
+}
+
+std::string Conversion::Mpeg2MuxLine(const std::string& target) const {
+  return Quoted(f.tools.mencoderPath) + " " + Quoted(Out("movie.mpg")) + " -audiofile " + Quoted(Out("movie.ac3")) +
+         " -oac copy -ovc copy -of mpeg -o " + Quoted(Out(target));
+}
+
+void Conversion::Mpeg2RecodeRoad() {
+  if (!ConvertAudioToAc3(ChainRoad::Mpeg2)) return;
+  if (f.audioExt != "ac3") Progress("Encoding mpeg2.");  // the chain returned early for AC-3
+  f.fpsArg = MakeFpsArg(f.fpsText);
+  Progress("Encoding Mpeg2");
+  app.host.Repaint();
+  Run(Mpeg2EncodeLine(ChooseSubtitleSource()));
+  const std::string output = f.baseName + ".mpg";
+  const std::string target = MuxTarget(output, "movie.mpg");
+  Run(Mpeg2MuxLine(target));
+  // No movie.mp4 here: no stage writes one, so it can only be a finished film of the user's.
+  for (const char* name : {"movie.mpg", "movie.h264", "movie.ac3", "movie.wav", "movie.srt", "movie.ass", "movie.ssa"})
+    Delete(name);
+  // The extracted track is named after its format's letter case ("movie.ASS"), which a file
+  // system that tells case apart does not match with the names above.
+  if (!f.subtitleFormat.empty()) Delete("movie." + f.subtitleFormat);
+  if (target != output) RenameFile(Out(target), Out(output));
+  Progress("Conversion done");
+}
+
+std::string Conversion::MuxTarget(const std::string& output, const std::string& tempVideo) const {
+  // A source named movie.mkv: its output would be the very file the muxer reads, and the
+  // clean-up would delete it. The muxer then writes beside it and the result is renamed last.
+  // Compared in any letter case, as a Windows file system would.
+  std::string lower = output;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower != tempVideo) return output;
+  return "movie_muxed" + tempVideo.substr(tempVideo.size() - 4);
+}
 
 }  // namespace parvela

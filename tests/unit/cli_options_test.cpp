@@ -78,6 +78,76 @@ TEST(CliOptions, RecodeAndSubtitles) {
   EXPECT_EQ(fx.form.strSubBrowse, "/subs/film.srt");
 }
 
+TEST(CliOptions, SubTrackTakesATrackNumberAndExcludesSubs) {
+  EXPECT_EQ(Parse({"--sub-track", "2", "x.mkv"}).subTrack, 2);
+  EXPECT_EQ(Parse({"--sub-track", "33"}).subTrack, 33);
+  for (const char* bad : {"0", "34", "x", "-1", "1.5"}) {
+    EXPECT_EQ(ParseError({"--sub-track", bad}), "--sub-track takes the number of a subtitle track, 1 to 33") << bad;
+  }
+  const std::string exclusive = "--subs, --sub-track and --srt-beside exclude each other";
+  EXPECT_EQ(ParseError({"--subs", "a.srt", "--sub-track", "1"}), exclusive);
+  EXPECT_EQ(ParseError({"--srt-beside", "--sub-track", "1"}), exclusive);
+  EXPECT_TRUE(Parse({"--srt-beside"}).srtBeside);
+}
+
+// What an inspection does to the options: the checker's pass unticks "MPEG2 Recode" (which
+// clears "Embed subs"), and a fresh subtitle list selects its first row with "Embed subs" off.
+void InspectPlayableSourceWithSubtitles(FormFixture& fx, int rows, const std::string& source = "/in/film.mkv") {
+  fx.app.sourceInfo.videoKind = "avc";
+  fx.form.cmbSubs.Clear();
+  for (int i = 0; i < rows; ++i) fx.form.cmbSubs.AddItem("eng");
+  fx.form.cmbSubs.SetListIndex(rows > 0 ? 0 : -1);
+  fx.form.chkSubs.SetValue(0);
+  fx.form.chkMP2.SetValue(0);
+  fx.form.chkMP2_Click();
+  fx.form.lblSRTFound.SetVisible(false);
+  if (fx.app.afterInspection) fx.app.afterInspection(source);
+}
+
+TEST(CliOptions, RecodeAndSubtitleChoicesHoldAfterEveryInspection) {
+  FormFixture fx;
+  CliOptions o;
+  o.recode = "mpeg2";
+  o.subTrack = 2;
+  ApplyCliOptions(o, fx.form);
+  for (int run = 0; run < 2; ++run) {  // a folder batch inspects each file
+    InspectPlayableSourceWithSubtitles(fx, 3);
+    EXPECT_TRUE(fx.form.chkMP2.Checked());
+    EXPECT_EQ(fx.form.cmdConv.ListIndex(), 0);
+    EXPECT_TRUE(fx.form.chkSubs.Checked());
+    EXPECT_EQ(fx.form.cmbSubs.ListIndex(), 1);
+    EXPECT_TRUE(fx.host.messages.empty());
+  }
+  InspectPlayableSourceWithSubtitles(fx, 1);
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text,
+            "The source has no subtitle track 2: it lists 1. It is converted without subtitles.");
+  EXPECT_EQ(fx.host.messages[0].title, "Subtitle error");
+  EXPECT_FALSE(fx.form.chkSubs.Checked());
+
+  FormFixture beside;
+  testing::TempDir in;
+  testing::WriteFile(in / "film.srt", "1");
+  CliOptions srt;
+  srt.srtBeside = true;
+  ApplyCliOptions(srt, beside.form);
+  InspectPlayableSourceWithSubtitles(beside, 2, in / "film.mkv");
+  EXPECT_TRUE(beside.form.lblSRTFound.Visible());
+  EXPECT_TRUE(beside.form.chkSubs.Checked());
+  EXPECT_TRUE(beside.form.chkMP2.Checked());
+  InspectPlayableSourceWithSubtitles(beside, 2, in / "other.mkv");
+  EXPECT_FALSE(beside.form.lblSRTFound.Visible());
+  ASSERT_EQ(beside.host.messages.size(), 1u);
+  EXPECT_EQ(beside.host.messages[0].text, "There is no subtitle file " + in / "other.srt" +
+                                              " beside the source. It is converted without subtitles.");
+
+  FormFixture plain;  // without these options the inspection has its say
+  ApplyCliOptions(CliOptions{}, plain.form);
+  plain.form.chkMP2.SetValue(1);
+  InspectPlayableSourceWithSubtitles(plain, 0);
+  EXPECT_FALSE(plain.form.chkMP2.Checked());
+}
+
 TEST(CliOptions, OnlyMkvFilesAndFoldersAreConvertible) {
   testing::TempDir dir;
   testing::WriteFile(dir / "a.MkV", "x");

@@ -1,0 +1,135 @@
+// The re-encoding roads, command line by command line, with the tools played by the test.
+#include <gtest/gtest.h>
+
+#include "form_fixture.h"
+#include "fsutil/fsutil.h"
+
+namespace parvela {
+namespace {
+
+using testing::FormFixture;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+using Lines = std::vector<std::string>;
+
+const std::string kX264Opts =
+    ":threads=auto:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8:me=hex:me_range=16:"
+    "subq=5:chroma_me:mixed_refs:bime:trellis=1:weight_b:b_pyramid:nr=0";
+const std::string kSubOpts = "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 5";
+
+class Recode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fx.runner.onRun = [this](const std::string& line) {
+      // mencoder leaves the file after "-o"; the other tools are not needed here.
+      Lines a = SplitCommandLine(line);
+      for (size_t i = 0; i + 1 < a.size(); ++i) {
+        if (a[i] == "-o") WriteFile(a[i + 1], "video");
+      }
+      // What the stage after the encoder finds.
+      if (fx.runner.calls.size() == 2) {
+        streamsAfterEncoding = {FileIsPresent(O + "movie.h264"), FileIsPresent(O + "movie_raw.h264")};
+      }
+      return 0;
+    };
+    A = fx.appDir.path();
+    O = out.path() + "/";
+    source = in / "My.Film.mkv";
+    WriteFile(source, "x264 - core 164 - options: rc=abr bitrate=2500 ratetol=1.0");
+    fx.app.sourceInfo.videoKind = "avc";
+    fx.form.Option1.Select(0);
+    fx.form.txtFile.SetText(source);
+    fx.form.txtTMP.SetText(O);
+    fx.form.txtS1.SetText("1");
+    fx.form.txtS2.SetText("2");
+    fx.form.txtSFPS.SetText("23.976");
+    fx.form.Check1.SetValue(0);
+    fx.form.chkMP2.SetValue(1);
+    fx.form.txtProgress.Observe([this] { progress.push_back(fx.form.txtProgress.Text()); });
+  }
+  std::string Q(const std::string& s) const { return "\"" + s + "\""; }
+  std::string Mencoder() const { return Q(A + "/Mencoder/Mencoder.exe"); }
+  std::string Font() const { return Q(A + "/Mencoder/font.ttf"); }
+  // The x264 line from " -nosound" to the source, as every variant has it.
+  std::string X264Middle(const std::string& bitrate = "2500", const std::string& fps = "24000/1001") const {
+    return " -nosound -noskip -mc 0 -of rawvideo -o " + Q(O + "movie.h264") + " -ovc x264 -x264encopts bitrate=" +
+           bitrate + kX264Opts + " -ofps " + fps + " -vf harddup " + Q(source);
+  }
+  std::string X264WithSubs(const std::string& subSwitch, const std::string& file) const {
+    return Mencoder() + " -oac copy -font " + Font() + " -utf8 " + kSubOpts + X264Middle() + subSwitch + Q(file);
+  }
+  void EmbedSubs() {
+    fx.form.chkSubs.SetEnabled(true);
+    fx.form.chkSubs.SetValue(1);
+  }
+
+  FormFixture fx;
+  TempDir in, out;
+  std::string A, O, source;
+  Lines progress;
+  std::vector<bool> streamsAfterEncoding;  // movie.h264, movie_raw.h264
+};
+
+TEST_F(Recode, H264WithoutSubtitlesThenTheMp4Road) {
+  fx.form.cmdConv.SetListIndex(1);
+  WriteFile(O + "movie_video.h264", "old");
+  fx.form.Command2_Click();
+  const Lines lines = fx.runner.Lines();
+  ASSERT_GE(lines.size(), 1u);
+  EXPECT_EQ(lines[0], Mencoder() + X264Middle() + " -mc 0 -noskip");
+  EXPECT_EQ(lines.back(), Q(A + "/MP4Box/MP4Box.exe") + " -add " + Q(O + "movie.aac") + " -add " +
+                              Q(O + "movie.h264:fps=24000/1001") + " " + Q(O + "My_Film.mp4") + " -tmp " +
+                              Q(out.path()));
+  EXPECT_FALSE(FileIsPresent(O + "movie_video.h264"));
+  // No extraction, no level patch: the new stream is level 4.1 already.
+  EXPECT_EQ(Lines(progress.begin(), progress.begin() + 2), (Lines{"Extracting video/audio stream", "Encoding H264"}));
+  EXPECT_EQ(std::count(progress.begin(), progress.end(), "Adjusting header"), 0);
+  EXPECT_EQ(ReadFile(O + "movie.h264"), "video");
+  EXPECT_EQ(fx.form.fpsArg, "24000/1001");  // the MP4 road's own MakeFpsArg after fpsArg went back
+}
+
+TEST_F(Recode, H264SubtitleSourcesInTheirOrder) {
+  fx.form.cmdConv.SetListIndex(1);
+  EmbedSubs();
+  fx.form.strSubBrowse = in / "picked.ass";
+  fx.form.lblSRTFound.SetVisible(true);
+  fx.form.Command2_Click();
+  // The SRT beside the source wins, named from the untrimmed path; nothing is extracted.
+  EXPECT_EQ(fx.runner.Lines()[0], X264WithSubs(" -mc 0 -noskip -sub ", in / "My.Film.srt"));
+
+  fx.runner.calls.clear();
+  fx.form.lblSRTFound.SetVisible(false);
+  fx.form.strSubBrowse = in / "picked.ass";  // the MP4 road's end cleared it
+  fx.form.Command2_Click();
+  EXPECT_EQ(fx.runner.Lines()[0], X264WithSubs(" -mc 0 -noskip -sub ", in / "picked.ass"));
+}
+
+TEST_F(Recode, H264BitrateOfASplitSourceIsTheFirstPartsAndVobRenamesTheStream) {
+  fx.form.cmdConv.SetListIndex(1);
+  fx.form.chkVob.SetValue(1);
+  fx.form.txtSFPS.SetText("25.000");
+  fx.form.bSplit = true;
+  fx.form.strH264Bitrate = "1234";
+  fx.form.Command2_Click();
+  EXPECT_EQ(fx.runner.Lines()[0], Mencoder() + X264Middle("1234", "25") + " -mc 0 -noskip");
+  // The transport-stream road takes the audio track that extraction would have left.
+  EXPECT_EQ(fx.runner.Lines()[1], Q(A + "/MKVToolnix/mkvextract.exe") + " tracks " + Q(source) + " 2:" +
+                                      Q(O + "movie.ac3"));
+  EXPECT_EQ(streamsAfterEncoding, (std::vector<bool>{false, true}));
+  // Outside a split conversion the source's own rate is read again.
+  fx.runner.calls.clear();
+  fx.form.bSplit = false;
+  fx.form.chkVob.SetValue(0);
+  fx.form.Command2_Click();
+  EXPECT_EQ(fx.runner.Lines()[0], Mencoder() + X264Middle("2500", "25") + " -mc 0 -noskip");
+}
+
+TEST_F(Recode, NoTargetSelectedTakesMpeg2AndShowsIt) {
+  fx.form.cmdConv.SetListIndex(-1);
+  fx.form.Command2_Click();
+  EXPECT_EQ(fx.form.cmdConv.ListIndex(), 0);
+}
+
+}  // namespace
+}  // namespace parvela

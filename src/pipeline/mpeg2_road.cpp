@@ -59,6 +59,7 @@ void Conversion::Mpeg2RecodeRoad() {
   // system that tells case apart does not match with the names above.
   if (!f.subtitleFormat.empty()) Delete("movie." + f.subtitleFormat);
   if (target != output) RenameFile(Out(target), Out(output));
+  if (FileIsPresent(Out(output))) f.outputPath = Out(output);
   Progress("Conversion done");
 }
 

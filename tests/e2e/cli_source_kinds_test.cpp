@@ -52,7 +52,8 @@ TEST_F(CliSourceKinds, Mpeg2SourceBecomesAProgramStreamWithItsAudioCopied) {
                       "sine=sample_rate=48000", "-t", "2", "-c:v", "mpeg2video", "-c:a", "ac3", source}));
   Ran ran = Convert(source);
   ASSERT_EQ(ran.code, 0) << ran.err;
-  EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"Repacking to mpeg2 container", "Conversion done"}));
+  EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"Repacking to mpeg2 container", "Conversion done",
+                                                      "Plays on: PS3 (Xbox 360: MPEG program stream)"}));
   EXPECT_EQ(FolderListing(out.path()), std::vector<std::string>{"my.show.mpg"});
   const std::string mpg = out / "my.show.mpg";
   EXPECT_EQ(Spawn({"ffprobe", "-v", "error", "-show_entries", "format=format_name", "-of", "csv=p=0", mpg}).out,

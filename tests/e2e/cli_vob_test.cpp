@@ -58,7 +58,8 @@ TEST_F(CliVob, Ac3FiveOneIsMuxedUntouchedAtLevel41) {
   ASSERT_EQ(ran.code, 0) << ran.err;
   ExpectPs3Stream("ac3,6,384000");
   EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"Extracting video/audio stream", "Adjusting header",
-                                                      "Adjusting Header", "Muxing MPEG PS", "Conversion done"}));
+                                                      "Adjusting Header", "Muxing MPEG PS", "Conversion done",
+                                                      "Plays on: PS3 (Xbox 360: MPEG transport stream)"}));
   EXPECT_EQ(ReadFile(app + "/h264info/h264info.ini"), "[Paths]\r\nInputPath=" + out / "movie_raw.h264" +
                                                           "\r\nOutputPath=" + out / "movie.h264" + "\r\n");
   const std::string log = ReadFile(app + "/debug.log");

@@ -106,6 +106,7 @@ struct Piece {
   size_t from = 0, to = 0, start = 0;
   std::string path, header;
   std::string_view body;
+  size_t bodyOffset = 0, released = 0;  // in the WAV file
   int pid = 0, fd = -1;
   size_t written = 0;
   std::string adts;
@@ -121,7 +122,8 @@ std::vector<Piece> PlanPieces(std::string_view wav, const WavLayout& w, size_t c
     p.from = j == 0 ? 0 : p.start - kLeadFrames * kFrame;
     p.to = j + 1 == count ? w.samples : pieces[j + 1].start + kTailFrames * kFrame;
     p.path = output + ".piece" + std::to_string(j) + ".part";
-    p.body = wav.substr(w.dataOffset + p.from * w.blockAlign, (p.to - p.from) * w.blockAlign);
+    p.bodyOffset = p.released = w.dataOffset + p.from * w.blockAlign;
+    p.body = wav.substr(p.bodyOffset, (p.to - p.from) * w.blockAlign);
     // The WAV's own header, with the sizes of this piece: the encoder reads it as it reads the file.
     p.header = std::string(wav.substr(0, w.dataOffset));
     auto put = [&p](size_t at, size_t value) {
@@ -145,7 +147,7 @@ bool StartEncoders(std::string_view role, const AacCommand& c, std::vector<Piece
 }
 
 // Writes every piece to its encoder at once, as fast as each one takes it.
-void FeedEncoders(std::vector<Piece>& pieces) {
+void FeedEncoders(std::vector<Piece>& pieces, const MappedFile& wav) {
   std::signal(SIGPIPE, SIG_IGN);
   constexpr size_t kChunk = 1 << 20;
   for (;;) {
@@ -162,6 +164,8 @@ void FeedEncoders(std::vector<Piece>& pieces) {
                                                            : p.body.substr(p.written - p.header.size());
       ssize_t n = write(p.fd, next.data(), std::min(next.size(), kChunk));
       if (n > 0) p.written += static_cast<size_t>(n);
+      size_t sent = p.bodyOffset + (p.written > p.header.size() ? p.written - p.header.size() : 0);
+      if (sent - p.released >= kChunk * 16) wav.Release(p.released, sent), p.released = sent;
       bool stop = (n < 0 && errno != EAGAIN && errno != EINTR) || p.written == total;
       if (stop) close(p.fd), p.fd = -1;
     }
@@ -204,10 +208,10 @@ int JoinPieces(std::string_view role, std::vector<Piece>& pieces, const std::str
   return ok ? 0 : Fail(role, "cannot join the encoded pieces into " + output);
 }
 
-int EncodePieces(std::string_view role, const AacCommand& c, std::vector<Piece>& pieces) {
+int EncodePieces(std::string_view role, const AacCommand& c, std::vector<Piece>& pieces, const MappedFile& wav) {
   int failure = 0;
   bool started = StartEncoders(role, c, pieces, failure);
-  if (started) FeedEncoders(pieces);
+  if (started) FeedEncoders(pieces, wav);
   for (Piece& p : pieces) {
     if (p.fd >= 0) close(p.fd);
     if (p.pid > 0) {
@@ -232,7 +236,7 @@ std::optional<int> EncodeAacInPieces(std::string_view role, const Args& translat
   size_t count = PieceCount(layout->samples);
   if (count < 2) return std::nullopt;
   std::vector<Piece> pieces = PlanPieces(wav.bytes(), *layout, count, command->output);
-  return EncodePieces(role, *command, pieces);
+  return EncodePieces(role, *command, pieces, wav);
 }
 
 }  // namespace parvela::toolkit

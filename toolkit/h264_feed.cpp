@@ -161,12 +161,15 @@ void WriteCluster(GatherWriter& out, std::string_view stream, const H264Timeline
 
 }  // namespace
 
-bool WriteMatroskaStream(int fd, std::string_view stream, const H264Timeline& timeline, const FeedFormat& format) {
+bool WriteMatroskaStream(int fd, std::string_view stream, const H264Timeline& timeline, const FeedFormat& format,
+                         const std::function<void(size_t)>& sent) {
   // A reader that quits early must give a failed write, not end this process.
   std::signal(SIGPIPE, SIG_IGN);
   GatherWriter out(fd);
   out.Copy(Header(timeline, format));
   const auto& pictures = timeline.pictures;
+  constexpr size_t kReport = 16 << 20;
+  size_t reported = 0;
   for (size_t first = 0; first < pictures.size() && out.ok();) {
     int64_t base = Timestamp(pictures[first].shownAs, format);
     size_t end = first + 1;
@@ -175,16 +178,18 @@ bool WriteMatroskaStream(int fd, std::string_view stream, const H264Timeline& ti
       ++end;
     }
     WriteCluster(out, stream, timeline, format, first, end);
+    const NalRange& last = timeline.nals[pictures[end - 1].firstNal + pictures[end - 1].nalCount - 1];
+    if (sent && last.offset + last.size - reported >= kReport && out.Flush()) sent(reported = last.offset + last.size);
     first = end;
   }
   return out.Flush();
 }
 
 int RunWithVideoFeed(std::string_view role, const Args& argv, std::string_view stream, const H264Timeline& timeline,
-                     const FeedFormat& format) {
+                     const FeedFormat& format, const std::function<void(size_t)>& sent) {
   int pid = 0, input = -1;
   if (int failed = StartProgramFed(role, argv, pid, input)) return failed;
-  bool whole = WriteMatroskaStream(input, stream, timeline, format);
+  bool whole = WriteMatroskaStream(input, stream, timeline, format, sent);
   close(input);
   int code = WaitProgram(pid);
   if (code == 0 && !whole) return Fail(role, argv[0] + " stopped reading the video before its end");

@@ -16,11 +16,13 @@ struct FeedFormat {
 };
 
 // Writes the whole stream to `fd`. False when the reader went away before the end.
-bool WriteMatroskaStream(int fd, std::string_view stream, const H264Timeline& timeline, const FeedFormat& format);
+// `sent(n)` is told after each write that the first n bytes of the stream have been passed on.
+bool WriteMatroskaStream(int fd, std::string_view stream, const H264Timeline& timeline, const FeedFormat& format,
+                         const std::function<void(size_t)>& sent = {});
 
 // Runs argv, which reads "pipe:0", with the stream fed to its standard input; its exit code, or
 // a failure when it stopped reading before the end.
 int RunWithVideoFeed(std::string_view role, const Args& argv, std::string_view stream, const H264Timeline& timeline,
-                     const FeedFormat& format);
+                     const FeedFormat& format, const std::function<void(size_t)>& sent = {});
 
 }  // namespace parvela::toolkit

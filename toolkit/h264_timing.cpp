@@ -348,11 +348,17 @@ void ForEachNal(std::string_view s, Each each) {
 
 }  // namespace
 
-bool BuildTimeline(std::string_view stream, H264Timeline& timeline, std::string& why) {
+bool BuildTimeline(std::string_view stream, H264Timeline& timeline, std::string& why,
+                   const std::function<void(size_t)>& scanned) {
   timeline = {};
   Builder builder(timeline);
+  constexpr size_t kReport = 64 << 20;
+  size_t reported = 0;
   try {
-    ForEachNal(stream, [&](uint64_t offset, std::string_view nal) { builder.Nal(offset, nal); });
+    ForEachNal(stream, [&](uint64_t offset, std::string_view nal) {
+      builder.Nal(offset, nal);
+      if (scanned && offset - reported >= kReport) scanned(reported = offset);
+    });
     builder.Finish();
     return true;
   } catch (const Unsupported& e) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,8 @@ struct H264Timeline {
 // Splits `stream` into pictures and orders them. False, with `why`, when the stream holds what this
 // ordering does not follow (field pictures, picture order count type 1, slice groups, no
 // parameter sets): the caller then takes the slower road that handles everything.
-bool BuildTimeline(std::string_view stream, H264Timeline& timeline, std::string& why);
+// `scanned(n)` is told now and then that the first n bytes have been read.
+bool BuildTimeline(std::string_view stream, H264Timeline& timeline, std::string& why,
+                   const std::function<void(size_t)>& scanned = {});
 
 }  // namespace parvela::toolkit

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace parvela::toolkit {
 
 MappedFile::~MappedFile() {
@@ -27,6 +29,13 @@ bool MappedFile::Open(const std::string& path) {
   }
   close(fd);
   return ok;
+}
+
+void MappedFile::Release(size_t from, size_t to) const {
+  static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  from = (from + page - 1) / page * page;
+  to = std::min(to, size_) / page * page;
+  if (data_ && from < to) madvise(static_cast<char*>(data_) + from, to - from, MADV_DONTNEED);
 }
 
 }  // namespace parvela::toolkit

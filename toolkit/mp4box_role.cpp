@@ -284,7 +284,9 @@ bool TimeRawInput(const Request& r, PipedVideo& v) {
   }
   if (!raw || !v.file.Open(raw->path) || !SpsFromByteStream(v.file.bytes().substr(0, 1 << 20))) return false;
   std::string why;
-  if (!BuildTimeline(v.file.bytes(), v.timeline, why)) {
+  size_t released = 0;
+  auto release = [&v, &released](size_t n) { v.file.Release(released, n), released = n; };
+  if (!BuildTimeline(v.file.bytes(), v.timeline, why, release)) {
     std::cerr << kRole << ": " << why << " in " << raw->path << ": wrapping it with mkvmerge" << std::endl;
     return false;
   }
@@ -323,7 +325,10 @@ int Mux(const Request& r) {
     break;
   }
   argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", mp4.path});
-  int code = usePipe ? RunWithVideoFeed(kRole, argv, piped.file.bytes(), piped.timeline, piped.format)
+  int code = usePipe ? RunWithVideoFeed(kRole, argv, piped.file.bytes(), piped.timeline, piped.format,
+                                        [&piped, released = size_t{0}](size_t n) mutable {
+                                          piped.file.Release(released, n), released = n;
+                                        })
                      : RunProgram(kRole, argv);
   if (code != 0) return Fail(kRole, "cannot build " + r.output, code);
   if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);

@@ -1,4 +1,6 @@
 // The MP4Box role in the three forms Parvela composes, and its unwrapping of an AVI's video.
+#include <cstdio>
+
 #include "toolkit_test_util.h"
 
 namespace parvela::testing::toolkit {
@@ -53,17 +55,10 @@ TEST_F(ToolkitMp4BoxTest, PicturesKeepTheirDisplayOrder) {
   EXPECT_EQ(Probe(output, "r_frame_rate,sample_aspect_ratio", "v"), "25/1,1:1");
 }
 
-// The decoded pictures of a hard stream (open GOPs, B-pyramid, two slices a picture, access
-// unit delimiters) come out of the MP4 as they come out of the stream, each at its exact time.
+// The decoded pictures of hard streams (open GOPs, B-pyramid, two slices a picture, access unit
+// delimiters; then interlaced macroblock pairs) come out of the MP4 as they come out of the
+// stream, each at its exact time.
 TEST_F(ToolkitMp4BoxTest, DecodedPicturesMatchTheSourceInOrderAndTime) {
-  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=240x180:rate=25", "-frames:v", "48", "-c:v", "libx264",
-                      "-preset", "veryfast", "-bf", "3", "-x264-params",
-                      "open-gop=1:keyint=12:min-keyint=12:scenecut=0:slices=2:aud=1:b-pyramid=normal", "-f", "h264",
-                      video}));
-  Ran ran = RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=24000/1001") + " " +
-                    Quoted(output) + " -tmp " + Quoted(dir.path()));
-  ASSERT_EQ(ran.code, 0) << ran.err;
-  ASSERT_EQ(RoleLines(ran, "MP4Box").size(), 1u) << ran.err;  // no wrapping on the way
   auto pictureSums = [](const std::string& file) {
     std::vector<std::string> sums;
     for (const auto& line : Lines(Spawn({"ffmpeg", "-v", "error", "-i", file, "-map", "0:v", "-f", "framemd5", "-"}).out)) {
@@ -71,18 +66,33 @@ TEST_F(ToolkitMp4BoxTest, DecodedPicturesMatchTheSourceInOrderAndTime) {
     }
     return sums;
   };
-  std::vector<std::string> expected = pictureSums(video);
-  ASSERT_EQ(expected.size(), 48u);
-  EXPECT_EQ(pictureSums(output), expected);
-  std::vector<long> times, exact;
-  for (const auto& line : Lines(Spawn({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=pts",
-                                       "-of", "csv=p=0", output})
-                                    .out)) {
-    if (!line.empty()) times.push_back(std::stol(line));
-  }
-  std::sort(times.begin(), times.end());
+  auto shownTimes = [](const std::string& file) {
+    std::vector<long> times;
+    for (const auto& line : Lines(Spawn({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                                         "packet=pts", "-of", "csv=p=0", file})
+                                      .out)) {
+      if (!line.empty()) times.push_back(std::stol(line));
+    }
+    std::sort(times.begin(), times.end());
+    return times;
+  };
+  std::vector<long> exact;
   for (long i = 0; i < 48; ++i) exact.push_back(i * 1001);
-  EXPECT_EQ(times, exact);
+  for (std::string params : {"open-gop=1:slices=2:aud=1", "interlaced=1:tff=1"}) {
+    SCOPED_TRACE(params);
+    ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=240x180:rate=25", "-frames:v", "48", "-c:v", "libx264",
+                        "-preset", "veryfast", "-bf", "3", "-x264-params",
+                        params + ":keyint=12:min-keyint=12:scenecut=0:b-pyramid=normal", "-f", "h264", video}));
+    std::remove(output.c_str());
+    Ran ran = RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=24000/1001") + " " +
+                      Quoted(output) + " -tmp " + Quoted(dir.path()));
+    ASSERT_EQ(ran.code, 0) << ran.err;
+    ASSERT_EQ(RoleLines(ran, "MP4Box").size(), 1u) << ran.err;  // no wrapping on the way
+    std::vector<std::string> expected = pictureSums(video);
+    ASSERT_EQ(expected.size(), 48u);
+    EXPECT_EQ(pictureSums(output), expected);
+    EXPECT_EQ(shownTimes(output), exact);
+  }
 }
 
 TEST_F(ToolkitMp4BoxTest, VideoOnlyFormAddsToTheAudioAlreadyThere) {

@@ -78,7 +78,10 @@ print_steps() {
     END {
       prev = start; name = "start-up (reading the source)"
       for (i = 1; i <= NR; i++) {
-        if (text[i] ~ /^[0-9]+%|^[0-9:.]+ *(of|\/)/) continue
+        counter = text[i] ~ / seconds of Audio :/
+        if (counter && counting) continue
+        counting = counter
+        if (counter) text[i] = "decoding graph (" substr(text[i], 1, index(text[i], " :") - 1) ")"
         printf "  %-40s %7.2f s\n", name, t[i] - prev; prev = t[i]; name = text[i]
       }
       printf "  %-40s %7.2f s\n", name, end - prev

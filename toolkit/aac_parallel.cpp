@@ -61,30 +61,39 @@ uint32_t Le(std::string_view s, size_t at, int bytes) {
   return v;
 }
 
+uint64_t Le64(std::string_view s, size_t at) { return Le(s, at, 4) | (uint64_t{Le(s, at + 4, 4)} << 32); }
+
 struct WavLayout {
   size_t dataOffset = 0, samples = 0, blockAlign = 0;
+  size_t ds64 = 0;  // the RF64 size chunk of a file past 4 GB; 0 in a plain RIFF file
 };
 
 // PCM at a rate the encoder takes as it is, so that frames fall on the same samples in every piece.
 std::optional<WavLayout> ReadWavLayout(std::string_view f) {
   static const std::set<uint32_t> kRates = {96000, 88200, 64000, 48000, 44100, 32000,
                                             24000, 22050, 16000, 12000, 11025, 8000};
-  if (f.size() < 12 || f.substr(0, 4) != "RIFF" || f.substr(8, 4) != "WAVE") return std::nullopt;
+  if (f.size() < 12 || (f.substr(0, 4) != "RIFF" && f.substr(0, 4) != "RF64") || f.substr(8, 4) != "WAVE") {
+    return std::nullopt;
+  }
   WavLayout w;
   bool format = false;
+  uint64_t bigData = 0;
   for (size_t at = 12; at + 8 <= f.size();) {
     uint32_t size = Le(f, at + 4, 4);
-    if (f.substr(at, 4) == "fmt " && at + 8 + 16 <= f.size()) {
+    if (f.substr(at, 4) == "ds64" && f.substr(0, 4) == "RF64" && at + 8 + 16 <= f.size()) {
+      w.ds64 = at;
+      bigData = Le64(f, at + 8 + 8);
+    } else if (f.substr(at, 4) == "fmt " && at + 8 + 16 <= f.size()) {
       uint32_t tag = Le(f, at + 8, 2);
       w.blockAlign = Le(f, at + 8 + 12, 2);
       format = (tag == 1 || tag == 3 || tag == 0xFFFE) && w.blockAlign > 0 && kRates.count(Le(f, at + 8 + 4, 4));
     } else if (f.substr(at, 4) == "data") {
-      if (!format) return std::nullopt;
+      if (!format || (f.substr(0, 4) == "RF64" && w.ds64 == 0)) return std::nullopt;
       w.dataOffset = at + 8;
       // A writer that could not go back leaves 0 or all ones: the data then runs to the end.
-      size_t bytes = f.size() - w.dataOffset;
-      if (size != 0 && size != 0xFFFFFFFFu && size < bytes) bytes = size;
-      w.samples = bytes / w.blockAlign;
+      uint64_t bytes = f.size() - w.dataOffset, declared = w.ds64 ? bigData : size;
+      if (declared != 0 && declared != 0xFFFFFFFFu && declared < bytes) bytes = declared;
+      w.samples = static_cast<size_t>(bytes / w.blockAlign);
       return w;
     }
     at += 8 + size + (size & 1);
@@ -129,6 +138,8 @@ std::vector<Piece> PlanPieces(std::string_view wav, const WavLayout& w, size_t c
     auto put = [&p](size_t at, size_t value) {
       for (int i = 0; i < 4; ++i) p.header[at + static_cast<size_t>(i)] = static_cast<char>((value >> (8 * i)) & 0xFF);
     };
+    // A piece of an RF64 file is small enough for plain RIFF: its size chunk becomes filler.
+    if (w.ds64) p.header.replace(0, 4, "RIFF"), p.header.replace(w.ds64, 4, "JUNK");
     put(4, w.dataOffset - 8 + p.body.size());
     put(w.dataOffset - 4, p.body.size());
   }
@@ -234,6 +245,8 @@ std::optional<int> EncodeAacInPieces(std::string_view role, const Args& translat
   std::optional<WavLayout> layout = ReadWavLayout(wav.bytes());
   if (!layout) return std::nullopt;
   size_t count = PieceCount(layout->samples);
+  // A piece's sizes must fit the 32-bit fields of its header.
+  while (count >= 2 && layout->samples / count * layout->blockAlign > 0xF0000000u) ++count;
   if (count < 2) return std::nullopt;
   std::vector<Piece> pieces = PlanPieces(wav.bytes(), *layout, count, command->output);
   return EncodePieces(role, *command, pieces, wav);

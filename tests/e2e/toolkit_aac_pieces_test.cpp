@@ -43,7 +43,10 @@ class ScopedPieces {
   ~ScopedPieces() { unsetenv("PARVELA_AAC_PIECES"); }
 };
 
-TEST(ToolkitAacPiecesTest, JoinedEncodeIsAsLongAndAsCloseToTheSourceAtTheJoinsAsElsewhere) {
+// Once as a plain RIFF file, once as RF64, the form a WAV past 4 GB takes.
+class ToolkitAacPiecesTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ToolkitAacPiecesTest, JoinedEncodeIsAsLongAndAsCloseToTheSourceAtTheJoinsAsElsewhere) {
   TempDir dir;
   std::string wav = dir / "movie.wav";
   // Eight seconds of 5.1 (375 frames): a tone with noise bursts every third of a second, so that
@@ -51,7 +54,8 @@ TEST(ToolkitAacPiecesTest, JoinedEncodeIsAsLongAndAsCloseToTheSourceAtTheJoinsAs
   ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i",
                       "aevalsrc=0.15*sin(2*PI*440*t)*(1+0.5*sin(2*PI*3*t))+0.1*random(0)*lt(mod(t\\,1/3)\\,0.02)"
                       ":s=48000:d=8",
-                      "-af", "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", "-c:a", "pcm_s16le", wav}));
+                      "-af", "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0", "-c:a", "pcm_s16le", "-rf64", GetParam(), wav}));
+  ASSERT_EQ(ReadFile(wav).substr(0, 4), std::string(GetParam()) == "always" ? "RF64" : "RIFF");
   auto encode = [&](const char* pieces, const std::string& name) {
     ScopedPieces scoped(pieces);
     return RunLine(Quoted(AppTool("FFMpeg/FFmpeg.exe")) + " -f wav -i " + Quoted(wav) +
@@ -89,6 +93,8 @@ TEST(ToolkitAacPiecesTest, JoinedEncodeIsAsLongAndAsCloseToTheSourceAtTheJoinsAs
   EXPECT_LE(nearJoins.meanSquare, single.meanSquare);
   EXPECT_LE(nearJoins.peak, single.peak);
 }
+
+INSTANTIATE_TEST_SUITE_P(WavForms, ToolkitAacPiecesTest, ::testing::Values("auto", "always"));
 
 }  // namespace
 }  // namespace parvela::testing::toolkit

@@ -136,6 +136,7 @@ run_copy() {
 }
 
 echo "load before: $(uptime); the one-liner runs at nice $ffmpeg_nice"
+echo "toolkit: PARVELA_AAC_PIECES=${PARVELA_AAC_PIECES:-one per core} PARVELA_MP4BOX_WRAP=${PARVELA_MP4BOX_WRAP:-0}"
 ratios=()
 for i in $(seq 1 "$runs"); do
   if [ "$i" = 1 ]; then run_parvela steps; else run_parvela; fi

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <numeric>
 #include <optional>
@@ -275,7 +276,9 @@ struct PipedVideo {
   FeedFormat format;
 };
 
+// PARVELA_MP4BOX_WRAP=1 in the environment always wraps, to compare the two.
 bool TimeRawInput(const Request& r, PipedVideo& v) {
+  if (const char* wrap = std::getenv("PARVELA_MP4BOX_WRAP"); wrap && std::string(wrap) == "1") return false;
   const AddInput* raw = nullptr;
   for (const auto& in : r.inputs) {
     if (!in.raw) continue;

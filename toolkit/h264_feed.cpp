@@ -6,8 +6,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <numeric>
 #include <string>
 #include <vector>
+
+#include "h264_sps.h"
 
 namespace parvela::toolkit {
 
@@ -194,6 +199,34 @@ int RunWithVideoFeed(std::string_view role, const Args& argv, std::string_view s
   int code = WaitProgram(pid);
   if (code == 0 && !whole) return Fail(role, argv[0] + " stopped reading the video before its end");
   return code;
+}
+
+bool PipedVideo::Open(std::string_view role, const std::string& path, std::pair<long, long> rate,
+                      std::pair<long, long> aspect) {
+  if (const char* wrap = std::getenv("PARVELA_MP4BOX_WRAP"); wrap && std::string(wrap) == "1") return false;
+  if (!file_.Open(path) || !SpsFromByteStream(file_.bytes().substr(0, 1 << 20))) return false;
+  std::string why;
+  size_t released = 0;
+  auto release = [this, &released](size_t n) { file_.Release(released, n), released = n; };
+  if (!BuildTimeline(file_.bytes(), timeline_, why, release)) {
+    std::cerr << role << ": " << why << " in " << path << ": wrapping it with mkvmerge" << std::endl;
+    return false;
+  }
+  format_.rateNum = rate.first, format_.rateDen = rate.second;
+  if (aspect.first != aspect.second) {
+    // The display size that gives the pixels the aspect asked for, in whole numbers.
+    long w = static_cast<long>(timeline_.width) * aspect.first, h = static_cast<long>(timeline_.height) * aspect.second;
+    long g = std::gcd(w, h);
+    format_.displayWidth = static_cast<unsigned>(w / g), format_.displayHeight = static_cast<unsigned>(h / g);
+  }
+  return true;
+}
+
+int PipedVideo::Run(std::string_view role, const Args& argv) {
+  size_t released = 0;
+  return RunWithVideoFeed(role, argv, file_.bytes(), timeline_, format_, [this, &released](size_t n) {
+    file_.Release(released, n), released = n;
+  });
 }
 
 }  // namespace parvela::toolkit

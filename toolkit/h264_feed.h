@@ -3,9 +3,12 @@
 // without a wrapped copy of the video on disk.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "h264_timing.h"
+#include "mapped_file.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -24,5 +27,20 @@ bool WriteMatroskaStream(int fd, std::string_view stream, const H264Timeline& ti
 // a failure when it stopped reading before the end.
 int RunWithVideoFeed(std::string_view role, const Args& argv, std::string_view stream, const H264Timeline& timeline,
                      const FeedFormat& format, const std::function<void(size_t)>& sent = {});
+
+// A raw H.264 file, mapped and timed, ready to be fed.
+class PipedVideo {
+ public:
+  // False when the file holds no H.264 or what the timing does not follow (said on standard error),
+  // or PARVELA_MP4BOX_WRAP=1 asks for the wrap: the caller then wraps it with mkvmerge.
+  bool Open(std::string_view role, const std::string& path, std::pair<long, long> rate, std::pair<long, long> aspect);
+  // RunWithVideoFeed, letting go of the pages passed on.
+  int Run(std::string_view role, const Args& argv);
+
+ private:
+  MappedFile file_;
+  H264Timeline timeline_;
+  FeedFormat format_;
+};
 
 }  // namespace parvela::toolkit

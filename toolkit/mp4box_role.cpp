@@ -7,15 +7,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <iostream>
 #include <numeric>
 #include <optional>
 #include <nlohmann/json.hpp>
 
 #include "h264_feed.h"
 #include "h264_sps.h"
-#include "mapped_file.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -269,37 +266,17 @@ std::string TempPath(const Request& r, const char* suffix) {
   return folder + name + suffix;
 }
 
-// The one raw input, timed here, for ffmpeg to read from a pipe.
-struct PipedVideo {
-  MappedFile file;
-  H264Timeline timeline;
-  FeedFormat format;
-};
-
-// PARVELA_MP4BOX_WRAP=1 in the environment always wraps, to compare the two.
+// The one raw input, timed here for ffmpeg to read from a pipe; false: wrap it instead.
 bool TimeRawInput(const Request& r, PipedVideo& v) {
-  if (const char* wrap = std::getenv("PARVELA_MP4BOX_WRAP"); wrap && std::string(wrap) == "1") return false;
   const AddInput* raw = nullptr;
   for (const auto& in : r.inputs) {
     if (!in.raw) continue;
     if (raw) return false;
     raw = &in;
   }
-  if (!raw || !v.file.Open(raw->path) || !SpsFromByteStream(v.file.bytes().substr(0, 1 << 20))) return false;
-  std::string why;
-  size_t released = 0;
-  auto release = [&v, &released](size_t n) { v.file.Release(released, n), released = n; };
-  if (!BuildTimeline(v.file.bytes(), v.timeline, why, release)) {
-    std::cerr << kRole << ": " << why << " in " << raw->path << ": wrapping it with mkvmerge" << std::endl;
-    return false;
-  }
-  v.format.rateNum = raw->fps->num, v.format.rateDen = raw->fps->den;
-  if (raw->par) {
-    long w = static_cast<long>(v.timeline.width) * raw->par->num, h = static_cast<long>(v.timeline.height) * raw->par->den;
-    long g = std::gcd(w, h);
-    v.format.displayWidth = static_cast<unsigned>(w / g), v.format.displayHeight = static_cast<unsigned>(h / g);
-  }
-  return true;
+  if (!raw) return false;
+  return v.Open(kRole, raw->path, {raw->fps->num, raw->fps->den},
+                raw->par ? std::pair{raw->par->num, raw->par->den} : std::pair{1L, 1L});
 }
 
 int Mux(const Request& r) {
@@ -328,11 +305,7 @@ int Mux(const Request& r) {
     break;
   }
   argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", mp4.path});
-  int code = usePipe ? RunWithVideoFeed(kRole, argv, piped.file.bytes(), piped.timeline, piped.format,
-                                        [&piped, released = size_t{0}](size_t n) mutable {
-                                          piped.file.Release(released, n), released = n;
-                                        })
-                     : RunProgram(kRole, argv);
+  int code = usePipe ? piped.Run(kRole, argv) : RunProgram(kRole, argv);
   if (code != 0) return Fail(kRole, "cannot build " + r.output, code);
   if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);
   mp4.path.clear();

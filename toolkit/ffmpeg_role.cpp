@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 
+#include "aac_parallel.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -107,6 +108,7 @@ int FfmpegMain(const Args& args) {
   for (const auto& option : t.dropped) {
     std::cerr << kRole << ": dropped " << option << ", which ffmpeg no longer knows" << std::endl;
   }
+  if (std::optional<int> code = EncodeAacInPieces(kRole, t.argv)) return *code;
   Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
   argv.insert(argv.end(), t.argv.begin(), t.argv.end());
   return RunProgram(kRole, argv);

@@ -1,8 +1,9 @@
 // MP4Box: MP4 files from raw H.264 and AAC, with the frame rate and pixel aspect asked for,
 // and the raw video of an AVI. Raw H.264 carries no timestamps and ffmpeg cannot derive them
-// from the picture order, so mkvmerge first wraps it; ffmpeg then writes the MP4. The result
-// is built in a temporary file and only then takes the output's name, so a failed import
-// leaves no output file and an existing output as it was.
+// from the picture order: the pictures' times are worked out here and the video is fed to
+// ffmpeg through a pipe; a stream whose order this does not follow is wrapped by mkvmerge
+// first. The result is built in a temporary file and only then takes the output's name, so a
+// failed import leaves no output file and an existing output as it was.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <optional>
 #include <nlohmann/json.hpp>
 
+#include "h264_feed.h"
 #include "streams/h264_sps.h"
 #include "toolkit.h"
 
@@ -228,7 +230,7 @@ void MapRaw(const AddInput& in, int mkvIndex, int rawIndex, MuxPlan& plan) {
 
 // Inputs: the existing output, the other files, then the wrapped raw streams; tracks in the
 // order of the -add options, after those the existing output already has.
-MuxPlan PlanMux(const Request& r, bool keepExisting, const std::string& mkvPath) {
+MuxPlan PlanMux(const Request& r, bool keepExisting, const Args& videoInput) {
   MuxPlan plan;
   bool anyPar = false;
   int nonRaw = 0;
@@ -252,7 +254,7 @@ MuxPlan PlanMux(const Request& r, bool keepExisting, const std::string& mkvPath)
       mapWhole(in.path);
     }
   }
-  if (rawIndex > 0) plan.inputs.insert(plan.inputs.end(), {"-i", mkvPath});
+  if (rawIndex > 0) plan.inputs.insert(plan.inputs.end(), videoInput.begin(), videoInput.end());
   return plan;
 }
 
@@ -264,17 +266,32 @@ std::string TempPath(const Request& r, const char* suffix) {
   return folder + name + suffix;
 }
 
+// The one raw input, timed here for ffmpeg to read from a pipe; false: wrap it instead.
+bool TimeRawInput(const Request& r, PipedVideo& v) {
+  const AddInput* raw = nullptr;
+  for (const auto& in : r.inputs) {
+    if (!in.raw) continue;
+    if (raw) return false;
+    raw = &in;
+  }
+  if (!raw) return false;
+  return v.Open(kRole, raw->path, {raw->fps->num, raw->fps->den},
+                raw->par ? std::pair{raw->par->num, raw->par->den} : std::pair{1L, 1L});
+}
+
 int Mux(const Request& r) {
   bool anyRaw = false;
   for (const auto& in : r.inputs) anyRaw = anyRaw || in.raw;
   TempFile mkv, mp4;
-  if (anyRaw) {
+  PipedVideo piped;
+  bool usePipe = anyRaw && TimeRawInput(r, piped);
+  if (anyRaw && !usePipe) {
     mkv.path = TempPath(r, ".video.mkv");
     if (int failed = WrapRawInputs(r, mkv.path)) return failed;
   }
   mp4.path = TempPath(r, ".part");
   bool keepExisting = !r.replace && IsFile(r.output);
-  MuxPlan plan = PlanMux(r, keepExisting, mkv.path);
+  MuxPlan plan = PlanMux(r, keepExisting, usePipe ? Args{"-f", "matroska", "-i", "pipe:0"} : Args{"-i", mkv.path});
 
   Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
   argv.insert(argv.end(), plan.inputs.begin(), plan.inputs.end());
@@ -288,7 +305,7 @@ int Mux(const Request& r) {
     break;
   }
   argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", mp4.path});
-  int code = RunProgram(kRole, argv);
+  int code = usePipe ? piped.Run(kRole, argv) : RunProgram(kRole, argv);
   if (code != 0) return Fail(kRole, "cannot build " + r.output, code);
   if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);
   mp4.path.clear();

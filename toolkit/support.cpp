@@ -61,8 +61,9 @@ int WaitFor(pid_t pid) {
   return -1;
 }
 
-// Spawns with PATH search; `stdoutFd` >= 0 replaces the child's standard output.
-int Spawn(std::string_view role, const Args& argv, int stdoutFd, int closeFd, pid_t& pid) {
+// Spawns with PATH search; `stdoutFd` >= 0 replaces the child's standard output (or `target`).
+int Spawn(std::string_view role, const Args& argv, int stdoutFd, int closeFd, pid_t& pid,
+          int target = STDOUT_FILENO) {
   std::cerr << role << ": " << CommandText(argv) << std::endl;
   std::vector<char*> cargv;
   for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
@@ -70,7 +71,7 @@ int Spawn(std::string_view role, const Args& argv, int stdoutFd, int closeFd, pi
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (stdoutFd >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, stdoutFd, target);
     posix_spawn_file_actions_addclose(&actions, closeFd);
   }
   int err = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
@@ -128,6 +129,25 @@ int RunProgramCapture(std::string_view role, const Args& argv, std::string& out)
   close(fds[0]);
   return WaitFor(pid);
 }
+
+int StartProgramFed(std::string_view role, const Args& argv, int& pid, int& input) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return Fail(role, "cannot create a pipe", kNotInstalled);
+  // A larger pipe lets a fast writer hand over big frames in fewer switches.
+  fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+  pid_t child = 0;
+  int failed = Spawn(role, argv, fds[0], fds[1], child, STDIN_FILENO);
+  close(fds[0]);
+  if (failed) {
+    close(fds[1]);
+    return failed;
+  }
+  pid = child;
+  input = fds[1];
+  return 0;
+}
+
+int WaitProgram(int pid) { return WaitFor(pid); }
 
 bool IdentifyFile(std::string_view role, const std::string& path, nlohmann::json& info, int& code) {
   std::string text;

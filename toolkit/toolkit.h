@@ -51,6 +51,12 @@ int RunProgram(std::string_view role, const Args& argv);
 // The same, with the program's standard output collected into `out` (small outputs only).
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out);
 
+// Starts argv as RunProgram does, with its standard input the read end of a new pipe; `input`
+// gets the write end (the caller closes it). 0, or the code of a program that cannot start.
+int StartProgramFed(std::string_view role, const Args& argv, int& pid, int& input);
+// The exit code of a program started with StartProgramFed, as RunProgram gives it.
+int WaitProgram(int pid);
+
 // `mkvmerge -J` of a Matroska (or any mkvmerge-readable) file. False after a printed error; `code`
 // then holds the exit code to return.
 bool IdentifyFile(std::string_view role, const std::string& path, nlohmann::json& info, int& code);

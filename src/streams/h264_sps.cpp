@@ -1,60 +1,13 @@
 #include "streams/h264_sps.h"
 
 #include <algorithm>
-#include <stdexcept>
 #include <string>
+
+#include "streams/h264_bits.h"
 
 namespace parvela {
 
 namespace {
-
-class BitReader {
- public:
-  explicit BitReader(std::string rbsp) : bytes_(std::move(rbsp)) {}
-  unsigned Bit() {
-    if (pos_ >= bytes_.size() * 8) throw std::out_of_range("sequence parameter set ends early");
-    unsigned bit = (static_cast<unsigned char>(bytes_[pos_ / 8]) >> (7 - pos_ % 8)) & 1u;
-    ++pos_;
-    return bit;
-  }
-  unsigned Bits(int n) {
-    unsigned v = 0;
-    while (n-- > 0) v = (v << 1) | Bit();
-    return v;
-  }
-  // Exp-Golomb, unsigned.
-  unsigned Ue() {
-    int zeros = 0;
-    while (Bit() == 0) {
-      if (++zeros > 31) throw std::out_of_range("bad exp-Golomb code");
-    }
-    return (1u << zeros) - 1 + Bits(zeros);
-  }
-  int Se() {
-    unsigned k = Ue();
-    return (k & 1) ? static_cast<int>((k + 1) / 2) : -static_cast<int>(k / 2);
-  }
-
- private:
-  std::string bytes_;
-  size_t pos_ = 0;
-};
-
-// The payload without the 0x03 bytes that keep start codes out of it.
-std::string Unescape(std::string_view nal) {
-  std::string out;
-  out.reserve(nal.size());
-  int zeros = 0;
-  for (char c : nal) {
-    if (zeros >= 2 && c == 3) {
-      zeros = 0;
-      continue;
-    }
-    zeros = c == 0 ? zeros + 1 : 0;
-    out.push_back(c);
-  }
-  return out;
-}
 
 bool HasChromaInfo(int profile) {
   static const int kHigh[] = {100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135};
@@ -86,7 +39,7 @@ void ReadChromaInfo(BitReader& r, Sps& s) {
 void ReadPictureOrder(BitReader& r, Sps& s) {
   s.pocType = r.Ue();
   if (s.pocType == 0) {
-    r.Ue();  // log2_max_pic_order_cnt_lsb_minus4
+    s.log2MaxPocLsb = r.Ue() + 4;
   } else if (s.pocType == 1) {
     r.Bit();
     r.Se();

@@ -17,6 +17,7 @@ struct Sps {
   unsigned bitDepthLuma = 8, bitDepthChroma = 8;
   unsigned log2MaxFrameNum = 4;
   unsigned pocType = 0;
+  unsigned log2MaxPocLsb = 4;  // picture order count type 0 only
   unsigned maxNumRefFrames = 0;
   unsigned widthMbs = 0, heightMapUnits = 0;
   bool frameMbsOnly = true;

@@ -1,4 +1,6 @@
 // The MP4Box role in the three forms Parvela composes, and its unwrapping of an AVI's video.
+#include <cstdio>
+
 #include "toolkit_test_util.h"
 
 namespace parvela::testing::toolkit {
@@ -23,14 +25,12 @@ TEST_F(ToolkitMp4BoxTest, TwoTrackFormGivesAacThenH264AtTheRateAndAspectAsked) {
   Ran ran = RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=24000/1001:par=1920:1440") +
                     " " + Quoted(output) + " -tmp " + Quoted(dir.path()));
   ASSERT_EQ(ran.code, 0) << ran.err;
-  std::string wrapped = output + ".video.mkv", part = output + ".part";
+  // One pass: the timed video reaches ffmpeg through a pipe, with no wrapped copy on disk.
   EXPECT_EQ(RoleLines(ran, "MP4Box"),
-            (std::vector<std::string>{
-                "MP4Box: mkvmerge -q -o " + wrapped +
-                    " --timestamp-scale 1000 --default-duration 0:24000/1001p --display-dimensions 0:16x9 " + video,
-                "MP4Box: ffmpeg -nostdin -hide_banner -loglevel error -y -i " + audio + " -i " + wrapped +
-                    " -map 0 -map 1:0 -c copy -bsf:v:0 h264_metadata=sample_aspect_ratio=4/3"
-                    " -video_track_timescale 24000 -movflags +faststart -f mp4 " + part}));
+            (std::vector<std::string>{"MP4Box: ffmpeg -nostdin -hide_banner -loglevel error -y -i " + audio +
+                                      " -f matroska -i pipe:0 -map 0 -map 1:0 -c copy"
+                                      " -bsf:v:0 h264_metadata=sample_aspect_ratio=4/3 -video_track_timescale 24000"
+                                      " -movflags +faststart -f mp4 " + output + ".part"}));
   EXPECT_EQ(Probe(output, "codec_name,r_frame_rate,sample_aspect_ratio,nb_frames"),
             "aac,0/0,?,48\nh264,24000/1001,4:3,24");
   // Nothing of the work is left beside the inputs and the result.
@@ -53,6 +53,46 @@ TEST_F(ToolkitMp4BoxTest, PicturesKeepTheirDisplayOrder) {
   }
   EXPECT_GT(reordered, 0) << packets;
   EXPECT_EQ(Probe(output, "r_frame_rate,sample_aspect_ratio", "v"), "25/1,1:1");
+}
+
+// The decoded pictures of hard streams (open GOPs, B-pyramid, two slices a picture, access unit
+// delimiters; then interlaced macroblock pairs) come out of the MP4 as they come out of the
+// stream, each at its exact time.
+TEST_F(ToolkitMp4BoxTest, DecodedPicturesMatchTheSourceInOrderAndTime) {
+  auto pictureSums = [](const std::string& file) {
+    std::vector<std::string> sums;
+    for (const auto& line : Lines(Spawn({"ffmpeg", "-v", "error", "-i", file, "-map", "0:v", "-f", "framemd5", "-"}).out)) {
+      if (!line.empty() && line[0] != '#') sums.push_back(line.substr(line.rfind(',') + 2));
+    }
+    return sums;
+  };
+  auto shownTimes = [](const std::string& file) {
+    std::vector<long> times;
+    for (const auto& line : Lines(Spawn({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                                         "packet=pts", "-of", "csv=p=0", file})
+                                      .out)) {
+      if (!line.empty()) times.push_back(std::stol(line));
+    }
+    std::sort(times.begin(), times.end());
+    return times;
+  };
+  std::vector<long> exact;
+  for (long i = 0; i < 48; ++i) exact.push_back(i * 1001);
+  for (std::string params : {"open-gop=1:slices=2:aud=1", "interlaced=1:tff=1"}) {
+    SCOPED_TRACE(params);
+    ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=240x180:rate=25", "-frames:v", "48", "-c:v", "libx264",
+                        "-preset", "veryfast", "-bf", "3", "-x264-params",
+                        params + ":keyint=12:min-keyint=12:scenecut=0:b-pyramid=normal", "-f", "h264", video}));
+    std::remove(output.c_str());
+    Ran ran = RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=24000/1001") + " " +
+                      Quoted(output) + " -tmp " + Quoted(dir.path()));
+    ASSERT_EQ(ran.code, 0) << ran.err;
+    ASSERT_EQ(RoleLines(ran, "MP4Box").size(), 1u) << ran.err;  // no wrapping on the way
+    std::vector<std::string> expected = pictureSums(video);
+    ASSERT_EQ(expected.size(), 48u);
+    EXPECT_EQ(pictureSums(output), expected);
+    EXPECT_EQ(shownTimes(output), exact);
+  }
 }
 
 TEST_F(ToolkitMp4BoxTest, VideoOnlyFormAddsToTheAudioAlreadyThere) {

@@ -11,6 +11,8 @@ packages=(
   nlohmann-json3-dev
   mkvtoolnix ffmpeg mencoder faad soundstretch
   time
+  # Hardening: libFuzzer (clang's runtime), and prlimit for the full-disk test.
+  clang-14 libclang-rt-14-dev util-linux
 )
 
 missing=()

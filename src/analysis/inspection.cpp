@@ -89,7 +89,7 @@ bool ReadCheckerVerdict(Form1& form) {
   return passed;
 }
 
-void Form1::ReadInfo(const std::string& sourcePath) {
+bool Form1::ReadInfo(const std::string& sourcePath) {
   if (tools.strMKVInfo.empty()) tools.Fill(app.appFolder);
   const std::string source = TrimBlanks(sourcePath);
   // A report left over from an interrupted run must not pass for this source's.
@@ -100,12 +100,12 @@ void Form1::ReadInfo(const std::string& sourcePath) {
   if (!WaitForReport(app)) {
     app.sourceInfo.videoKind.clear();
     ShowNoReport(app, "mkvinfo", tools.strMKVInfo);
-    return;
+    return false;
   }
   if (!ParseSourceReport(*this)) {
     app.sourceInfo.videoKind.clear();
     ShowInspectionError(app, "The debug log (" + app.DebugLogPath() + ") cannot be written.");
-    return;
+    return false;
   }
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1") {
@@ -115,6 +115,7 @@ void Form1::ReadInfo(const std::string& sourcePath) {
   } else if (kind == "avc") {
     CheckAvcPlayability(*this, source);
   }
+  return true;
 }
 
 }  // namespace parvela

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "fsutil/fsutil.h"
 #include "ui/form1.h"
@@ -118,6 +119,19 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
     form.chkSubs.SetValue(1);
     form.strSubBrowse = o.subs;
   }
+}
+
+void MakePathsAbsolute(CliOptions& o, const std::string& cwd) {
+  const std::string base = cwd.empty() || cwd.back() == kSep ? cwd : cwd + kSep;
+  for (std::string* path : {&o.argumentText, &o.output, &o.subs}) {
+    if (!path->empty() && (*path)[0] != kSep) *path = base + *path;
+  }
+}
+
+std::string CurrentFolder() {
+  std::error_code error;
+  const std::string cwd = std::filesystem::current_path(error).string();
+  return error || cwd.empty() ? std::string(1, kSep) : cwd;
 }
 
 bool IsConvertibleArgument(const std::string& text) {

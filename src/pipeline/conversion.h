@@ -15,7 +15,7 @@ class Conversion {
  private:
   // Driver (driver.cpp).
   bool CheckPreconditions();
-  void SetUp();
+  bool SetUp();  // false when the source could not be inspected
   void ChooseAacEncoder();
   std::string AudioExtFromButtons() const;
   bool SplitRoadApplies();
@@ -24,6 +24,12 @@ class Conversion {
   void CommonEnd();
   void RoadNotAvailable(const std::string& what);
   bool RefuseWithoutAudio();
+
+  // Refusals before any tool runs (safeguards.cpp); true when the run ended with a message.
+  bool RefuseUnwritableFolder();
+  bool RefuseSourceAsOutput();
+  bool RefuseUnknownVideo();
+  void EndRefused(const std::string& text, const std::string& title);
 
   // Track extraction (extraction.cpp).
   void ExtractTracks();

@@ -13,6 +13,8 @@ packages=(
   fonts-dejavu-core
   time
   xvfb xauth x11-utils
+  # Hardening: libFuzzer (clang's runtime), and prlimit for the full-disk test.
+  clang-14 libclang-rt-14-dev util-linux
 )
 
 missing=()

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite (unit and end-to-end), then
-# the unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# the whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, then every
+# fuzz target briefly (clang, a build folder of its own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/build.sh
-(cd build && ctest --output-on-failure -j"$(nproc)" "$@")
+jobs=$(nproc)
+(cd build && ctest --output-on-failure -j"$jobs" "$@")
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVELA_SANITIZE=ON >/dev/null
-cmake --build build-sanitize -j"$(nproc)" --target parvela_unit_tests
-(cd build-sanitize && ctest -L unit --output-on-failure -j"$(nproc)")
+cmake --build build-sanitize -j"$jobs"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/sanitizer.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+(cd build-sanitize && ctest -L 'unit|e2e' --output-on-failure -j"$jobs")
+
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 -DPARVELA_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j"$jobs"
+(cd build-fuzz && ctest -L fuzz --output-on-failure -j"$jobs")

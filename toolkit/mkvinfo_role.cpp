@@ -1,5 +1,6 @@
 // mkvinfo: the classic indented report of a Matroska file's header. Parvela's report parser
 // reads some values at fixed columns, so every property line keeps the classic layout.
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
@@ -64,7 +65,9 @@ std::pair<uint64_t, uint64_t> DisplayInPixels(const MatroskaTrack& t) {
   uint64_t dw = t.displayWidth ? t.displayWidth : t.pixelWidth;
   uint64_t dh = t.displayHeight ? t.displayHeight : t.pixelHeight;
   if (t.displayUnit == 0 || dh == 0) return {dw, dh};
-  return {static_cast<uint64_t>(static_cast<double>(t.pixelHeight) * dw / dh + 0.5), t.pixelHeight};
+  // Sizes no real picture has (from a broken header) are capped, not wrapped.
+  const double width = static_cast<double>(t.pixelHeight) * static_cast<double>(dw) / static_cast<double>(dh);
+  return {static_cast<uint64_t>(std::min(width + 0.5, 1.8e19)), t.pixelHeight};
 }
 
 void AddVideoLines(const MatroskaTrack& t, std::vector<std::string>& lines) {
@@ -98,7 +101,9 @@ void AddTrack(const MatroskaTrack& t, size_t ordinal, std::vector<std::string>& 
 }
 
 std::string ClockText(double seconds) {
-  auto ms = static_cast<int64_t>(seconds * 1000 + 0.5);
+  // A duration beyond what 64-bit milliseconds hold only comes from a broken file: cap it.
+  constexpr double kMaxMs = 9.0e18;
+  auto ms = static_cast<int64_t>(std::min(seconds * 1000 + 0.5, kMaxMs));
   char buf[64];
   std::snprintf(buf, sizeof buf, "%02" PRId64 ":%02" PRId64 ":%02" PRId64 ".%03" PRId64, ms / 3600000,
                 ms / 60000 % 60, ms / 1000 % 60, ms % 1000);

@@ -89,7 +89,7 @@ bool ReadCheckerVerdict(Form1& form) {
   return passed;
 }
 
-void Form1::ReadInfo(const std::string& sourcePath) {
+bool Form1::ReadInfo(const std::string& sourcePath) {
   // However the inspection ends, the command line's explicit choices are applied after it.
   struct AfterInspection {
     Application& app;
@@ -108,12 +108,12 @@ void Form1::ReadInfo(const std::string& sourcePath) {
   if (!WaitForReport(app)) {
     app.sourceInfo.videoKind.clear();
     ShowNoReport(app, "mkvinfo", tools.strMKVInfo);
-    return;
+    return false;
   }
   if (!ParseSourceReport(*this)) {
     app.sourceInfo.videoKind.clear();
     ShowInspectionError(app, "The debug log (" + app.DebugLogPath() + ") cannot be written.");
-    return;
+    return false;
   }
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1") {
@@ -123,6 +123,7 @@ void Form1::ReadInfo(const std::string& sourcePath) {
   } else if (kind == "avc") {
     CheckAvcPlayability(*this, source);
   }
+  return true;
 }
 
 }  // namespace parvela

@@ -61,8 +61,18 @@ void CopyPass(Parse& p) {
   }
 }
 
+// The first video codec line names the codec, so that a source whose video is not converted can
+// be told what it holds: the Codec ID, or the FourCC of a track in VfW mode.
+void NoteVideoCodec(Parse& p, const std::string& line) {
+  const size_t at = line.find("Codec ID: V_");
+  if (!p.info.videoCodec.empty() || at == std::string::npos) return;
+  const size_t fourcc = line.find("(FourCC: ", at);
+  p.info.videoCodec = fourcc == std::string::npos ? TrimBlanks(line.substr(at + 10)) : line.substr(fourcc + 9, 4);
+}
+
 void VideoKindPass(Parse& p) {
   for (const std::string& line : p.lines) {
+    NoteVideoCodec(p, line);
     if (p.info.videoKind == "vc1") return;
     if (Contains(line, "FourCC: WVC1")) {
       p.log.Write("VC1 mkv");
@@ -106,8 +116,12 @@ std::string AudioCodeOf(Parse& p, const std::string& line, int counter, std::str
     if (!Contains(line, tag)) continue;
     p.form.txtS2.SetText(std::to_string(counter));
     p.form.Option1.Select(index);
-    // Only AC-3 can be decoded by ffmpeg for the sync work-around.
-    if (index > 0) p.form.chkFF.SetEnabled(false);
+    // Only AC-3 can be decoded by ffmpeg for the sync work-around. A box ticked before the
+    // inspection is cleared too: for AAC it would have ffmpeg write over its own input.
+    if (index > 0) {
+      p.form.chkFF.SetValue(0);
+      p.form.chkFF.SetEnabled(false);
+    }
     code = std::to_string(index);
   }
   return code;

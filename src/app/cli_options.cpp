@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "analysis/source_info.h"
 #include "fsutil/fsutil.h"
@@ -190,6 +191,19 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0 || o.srtBeside) {
     form.app.afterInspection = [o, &form](const std::string& source) { ApplyRecodeAndSubtitles(o, form, source); };
   }
+}
+
+void MakePathsAbsolute(CliOptions& o, const std::string& cwd) {
+  const std::string base = cwd.empty() || cwd.back() == kSep ? cwd : cwd + kSep;
+  for (std::string* path : {&o.argumentText, &o.output, &o.subs}) {
+    if (!path->empty() && (*path)[0] != kSep) *path = base + *path;
+  }
+}
+
+std::string CurrentFolder() {
+  std::error_code error;
+  const std::string cwd = std::filesystem::current_path(error).string();
+  return error || cwd.empty() ? std::string(1, kSep) : cwd;
 }
 
 bool IsConvertibleArgument(const std::string& text) {

@@ -35,6 +35,11 @@ struct CliOptions {
 // False with a message for a usage error.
 bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, std::string& error);
 std::string CliUsage();
+// Makes the argument, the output folder and the subtitle file absolute against `cwd`, so that
+// none of them can reach a tool as an option ("-v name.mkv").
+void MakePathsAbsolute(CliOptions& options, const std::string& cwd);
+// The process's working folder ("/" when it cannot be read).
+std::string CurrentFolder();
 // Sets the window's controls as a user's clicks would, so their handlers run. The re-encoding
 // and subtitle choices are applied again after every inspection: they are the user's explicit
 // choice, and the checker's verdict or a fresh subtitle list must not undo them.

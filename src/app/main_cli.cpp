@@ -10,6 +10,7 @@
 
 #include "app/application.h"
 #include "app/cli_options.h"
+#include "app/instance_lock.h"
 #include "fsutil/fsutil.h"
 #include "playability/playability.h"
 #include "process/process.h"
@@ -20,6 +21,10 @@ namespace {
 
 void OnInterrupt(int signal) {
   parvela::TerminateRunningTool();
+  // Only async-signal-safe calls here.
+  static const char kText[] = "Interrupted\n";
+  ssize_t written = write(STDERR_FILENO, kText, sizeof kText - 1);
+  (void)written;
   _exit(128 + signal);
 }
 
@@ -68,6 +73,15 @@ int CheckFiles(const std::vector<std::string>& files, bool verbose) {
   return everyFilePlays ? 0 : 1;
 }
 
+// A folder that exists but cannot be written is refused before inspection runs any tool; the
+// driver refuses it too, for the window and for batches.
+bool OutputFolderUsable(parvela::Form1& form) {
+  const std::string& folder = form.txtTMP.Text();
+  if (!parvela::FolderExists(folder) || parvela::FolderIsWritable(folder)) return true;
+  std::cerr << "Folder error: The output folder " << folder << " cannot be written. Nothing was converted.\n";
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +121,14 @@ int main(int argc, char** argv) {
 
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
+  // No composed command line may start an argument with "-", so no path stays relative.
+  MakePathsAbsolute(options, CurrentFolder());
+  InstanceLock lock(ExecutableFolder());
+  if (!lock.Held()) {
+    std::cerr << "parvela-cli: another Parvela run is using " << ExecutableFolder()
+              << " (its report and settings); nothing was converted. Try again when it has ended.\n";
+    return 1;
+  }
 
   PosixProcessRunner runner(options.verbose);
   HeadlessHost host;
@@ -124,6 +146,7 @@ int main(int argc, char** argv) {
   // The window's start-up, with the options set between the settings and the argument.
   form.LoadSettings();
   ApplyCliOptions(options, form);
+  if (!OutputFolderUsable(form)) return 1;
   form.cmdLine();
   if (options.verbose) {
     // Parvela's own share of the work, without the tools it ran.

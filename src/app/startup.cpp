@@ -51,7 +51,8 @@ void RunBatch(Form1& form, const Batch& batch) {
     const std::string full = batch.sourceFolder + batch.names[i];
     form.strFullname = full;
     if (AlreadyConverted(batch.outputFolder, batch.names[i])) continue;
-    form.ReadInfo(full);
+    // Its message was shown; converting would only inspect it again and show it twice.
+    if (!form.ReadInfo(full)) continue;
     form.txtFile.SetText(full);
     if (batch.interactive) form.app.host.Repaint();
     form.strFilename = full;
@@ -65,6 +66,12 @@ std::vector<std::string> MkvFilesIn(const std::string& folder) {
   std::vector<std::string> names = FindFiles(WithSep(folder) + "*.mkv");
   if (names.front().empty()) names.clear();
   return names;
+}
+
+// A batch over a folder without MKV files would otherwise end in silence, as if it had worked.
+void ShowNoMkvFound(Form1& form, const std::string& folder) {
+  form.app.host.MessageBox("No MKV file was found in " + folder + ". Nothing was converted.", "Folder error",
+                           MsgIcon::Critical, MsgButtons::Ok);
 }
 
 std::string RegisterLine(const std::string& component) { return "regsvr32 \"" + component + "\""; }
@@ -86,7 +93,7 @@ void Form1::cmdLine() {
 }
 
 void Form1::cmdlineFile(const std::string& strFile) {
-  ReadInfo(strFile);
+  if (!ReadInfo(strFile)) return;  // shown once; "Convert" would only try again
   txtFile.SetText(strFile);
   strFullname = strFile;
   Command2_Click();
@@ -98,7 +105,10 @@ void Form1::cmdlineFolder(const std::string& strpath) {
   if (strpath.empty()) return;
   Batch batch{WithSep(strpath), {}, txtTMP.Text(), false};
   batch.names = MkvFilesIn(strpath);
-  if (batch.names.empty()) return;
+  if (batch.names.empty()) {
+    ShowNoMkvFound(*this, strpath);
+    return;
+  }
   RunBatch(*this, batch);
 }
 
@@ -113,7 +123,10 @@ void Form1::cmdFolder_Click() {
       app.host.BrowseForFolder("Please select a folder with MKV files to be converted.");
   if (folder.empty()) return;
   Batch batch{WithSep(folder), MkvFilesIn(folder), {}, true};
-  if (batch.names.empty()) return;
+  if (batch.names.empty()) {
+    ShowNoMkvFound(*this, folder);
+    return;
+  }
 
   const bool intoSource = app.host.MessageBox("Store resulting files in source folder ?", "",
                                               MsgIcon::None, MsgButtons::YesNo) == MsgAnswer::Yes;

@@ -5,6 +5,7 @@
 
 #include "dshow/dshow.h"
 #include "dshow/graph.h"
+#include "fsutil/fsutil.h"
 
 namespace parvela {
 
@@ -15,6 +16,8 @@ using dshow::IFilterInfo;
 using dshow::IPinInfo;
 
 constexpr int kPollMilliseconds = 1000;
+// A graph whose position has not moved for this many polls has stalled without an error.
+constexpr int kStalledPolls = 30;
 
 // The first registered filter of exactly that name (letter case too), added to the graph.
 IFilterInfo* AddRegisteredFilter(FilterGraph& graph, const std::string& name) {
@@ -75,17 +78,24 @@ bool ConnectFilters(DecodingGraph& g, const std::string& source) {
          ConnectToFirstInput(FirstPin(*g.wavDest, dshow::kPinOutput), *g.writer);
 }
 
-// Returns false on a failure; the caller then releases everything without stopping first.
-bool PollUntilDone(Application& app, TextBox& txtProgress, FilterGraph& graph) {
+enum class PollEnd { Done, Failed, Stalled };
+
+// On a failure the caller releases everything without stopping first.
+PollEnd PollUntilDone(Application& app, TextBox& txtProgress, FilterGraph& graph) {
   double position = -1;
   double duration = 0;
+  double lastPosition = -1;
+  int unmoved = 0;
   while (position < duration) {
-    if (!graph.CurrentPosition(position) || !graph.Duration(duration)) return false;
-    if (duration == 0) return false;
+    if (!graph.CurrentPosition(position) || !graph.Duration(duration)) return PollEnd::Failed;
+    unmoved = position == lastPosition ? unmoved + 1 : 0;
+    lastPosition = position;
+    if (unmoved >= kStalledPolls) return PollEnd::Stalled;
+    if (duration == 0) return PollEnd::Failed;
     int wholeDuration = 0;
     int wholePosition = 0;
     if (!WholeSeconds(duration, wholeDuration) || !WholeSeconds(position, wholePosition)) {
-      return false;
+      return PollEnd::Failed;
     }
     txtProgress.SetText("Extracting " + std::to_string(wholeDuration) + " seconds of Audio :" +
                         std::to_string(wholePosition));
@@ -94,7 +104,7 @@ bool PollUntilDone(Application& app, TextBox& txtProgress, FilterGraph& graph) {
     app.sleeper.Sleep(kPollMilliseconds);
     app.host.DoEvents();
   }
-  return true;
+  return PollEnd::Done;
 }
 
 }  // namespace
@@ -113,8 +123,11 @@ void DecodeAudioToWav(Application& app, TextBox& txtProgress, const std::string&
   if (wrapper->IsReady() && !wrapper->SetFileName(tempFolder + "movie.wav")) return;
 
   if (!g.graph->Run()) return;
-  if (!PollUntilDone(app, txtProgress, *g.graph)) return;
+  const PollEnd end = PollUntilDone(app, txtProgress, *g.graph);
+  if (end == PollEnd::Failed) return;
   g.graph->Stop();
+  // Half a WAV would pass the caller's check; without it the backup method decodes the track.
+  if (end == PollEnd::Stalled) DeleteFile(tempFolder + "movie.wav");
 }
 
 void ShowDecoderOptions(Application& app) {

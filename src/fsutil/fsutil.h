@@ -70,4 +70,9 @@ std::string TrimBlanks(std::string_view text);
 bool EndsWith(std::string_view text, std::string_view tail);
 bool Contains(std::string_view text, std::string_view part);
 
+// Safety checks (safety.cpp). Do both paths name one existing file, whatever their spelling?
+bool IsSameFile(const std::string& a, const std::string& b);
+// Can a file be created in this folder now (tried, then removed)?
+bool FolderIsWritable(const std::string& folder);
+
 }  // namespace parvela

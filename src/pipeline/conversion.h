@@ -22,7 +22,7 @@ class Conversion {
   friend class ConversionProbe;  // unit tests drive single stages
   // Driver (driver.cpp).
   bool CheckPreconditions();
-  void SetUp();
+  bool SetUp();  // false when the source could not be inspected
   void ChooseAacEncoder();
   std::string AudioExtFromButtons() const;
   bool SplitRoadApplies();
@@ -30,6 +30,12 @@ class Conversion {
   void AdjustHeader();
   void CommonEnd();
   bool RefuseWithoutAudio();
+
+  // Refusals before any tool runs (safeguards.cpp); true when the run ended with a message.
+  bool RefuseUnwritableFolder();
+  bool RefuseSourceAsOutput();
+  bool RefuseUnknownVideo();
+  void EndRefused(const std::string& text, const std::string& title);
 
   // Track extraction (extraction.cpp).
   void ExtractTracks();

@@ -51,7 +51,14 @@ void Conversion::Run() {
     CommonEnd();
     return;
   }
-  SetUp();
+  if (RefuseUnwritableFolder()) return;
+  if (!SetUp()) {
+    // The message was shown; the track fields still describe an earlier source.
+    Progress("Conversion error.");
+    CommonEnd();
+    return;
+  }
+  if (RefuseSourceAsOutput() || RefuseUnknownVideo()) return;
   if (SplitRoadApplies() && SplitAndConvert()) return;
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1" && !f.chkMP2.Checked()) {
@@ -71,9 +78,9 @@ bool Conversion::CheckPreconditions() {
   return !f.txtFile.Text().empty() && PathExists(f.txtTMP.Text(), true);
 }
 
-void Conversion::SetUp() {
+bool Conversion::SetUp() {
   f.strFullname = f.txtFile.Text();
-  if (app.sourceInfo.videoKind.empty()) f.ReadInfo(f.strFullname);
+  if (app.sourceInfo.videoKind.empty() && !f.ReadInfo(f.strFullname)) return false;
   f.tools.Fill(app.appFolder);
   app.host.SetTopmost(false);
   if (!Contains(f.strH264Opts, "frameref")) f.strH264Opts = kDefaultH264Opts;
@@ -95,6 +102,7 @@ void Conversion::SetUp() {
   f.subtitleArg.clear();
   f.subtitleFormat.clear();
   f.SaveSettings();
+  return true;
 }
 
 void Conversion::ChooseAacEncoder() {

@@ -84,7 +84,9 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
 
 std::string Quoted(std::string_view path) {
   std::string out = "\"";
-  if (path.find('"') == std::string_view::npos) {
+  // A trailing backslash would escape the closing quote, so such a path is escaped too.
+  const bool plain = path.find('"') == std::string_view::npos && (path.empty() || path.back() != '\\');
+  if (plain) {
     out.append(path);
   } else {
     // Backslashes only matter before a quote (or before the closing quote we add).

@@ -43,7 +43,8 @@ class PosixProcessRunner : public ProcessRunner {
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
 // Wraps a path in double quotes for a composed command line. An ordinary path comes back as
-// quote + path + quote; only a path holding a double quote is escaped, so that
+// quote + path + quote; only a path holding a double quote or ending in a backslash is escaped,
+// so that
 // SplitCommandLine gives it back unchanged.
 std::string Quoted(std::string_view path);
 

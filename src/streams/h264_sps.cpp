@@ -17,7 +17,12 @@ bool HasChromaInfo(int profile) {
 void SkipScalingList(BitReader& r, int size) {
   int last = 8, next = 8;
   for (int j = 0; j < size; ++j) {
-    if (next != 0) next = (last + r.Se() + 256) % 256;
+    if (next != 0) {
+      // Anything outside the range the standard allows is a broken set, not a wrapped number.
+      const int delta = r.Se();
+      if (delta < -128 || delta > 127) throw std::out_of_range("delta_scale out of range");
+      next = (last + delta + 256) % 256;
+    }
     last = next == 0 ? last : next;
   }
 }

@@ -71,7 +71,8 @@ class Form1 : public ConversionJob {
   void cmdTargetFolder_Click();
 
   // Source inspection (analysis/).
-  void ReadInfo(const std::string& strFullname);
+  // False when an "Inspection error" was shown: the source is then left uninspected.
+  bool ReadInfo(const std::string& strFullname);
 
   // The conversion driver (pipeline/).
   void Command2_Click();

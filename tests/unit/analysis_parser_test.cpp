@@ -256,6 +256,18 @@ TEST_F(AnalysisParserTest, MissingPropertyLineRunsIntoTheNextTrackWhichIsNotCoun
   EXPECT_TRUE(f.chkFF.Enabled());
 }
 
+// Ticked before inspection (or by --safe-sync), the box would have ffmpeg encode movie.aac
+// into itself; the parse clears it as it disables it, and the box's rule frees the others.
+TEST_F(AnalysisParserTest, SafeSyncTickedBeforeAnAacSourceIsCleared) {
+  f.chkFF.SetValue(1);
+  ASSERT_FALSE(f.chkMP2.Enabled());
+  Parse(Join({Head(), Video(1, "V_MPEG4/ISO/AVC", "1920", "1920"), Audio(2, "A_AAC", "eng")}));
+  EXPECT_EQ(f.chkFF.Value(), 0);
+  EXPECT_FALSE(f.chkFF.Enabled());
+  EXPECT_TRUE(f.chkMP2.Enabled());
+  EXPECT_TRUE(f.chkVob.Enabled());
+}
+
 TEST_F(AnalysisParserTest, UnknownAudioCodecInheritsThePreviousCode) {
   f.Option1.Select(3);
   Parse(Join(

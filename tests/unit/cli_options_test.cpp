@@ -163,3 +163,23 @@ TEST(CliOptions, OnlyMkvFilesAndFoldersAreConvertible) {
 
 }  // namespace
 }  // namespace parvela
+
+namespace parvela {
+namespace {
+
+// A relative source named "-v name.mkv" would reach mkvinfo as an option.
+TEST(CliOptions, EveryPathTheFrontEndTakesBecomesAbsolute) {
+  CliOptions o = Parse({"-o", "out/", "--subs", "subs/film.srt", "--", "-v name.mkv"});
+  MakePathsAbsolute(o, "/home/user");
+  EXPECT_EQ(o.argumentText, "/home/user/-v name.mkv");
+  EXPECT_EQ(o.output, "/home/user/out/");
+  EXPECT_EQ(o.subs, "/home/user/subs/film.srt");
+  CliOptions absolute = Parse({"-o", "/out", "/films/a.mkv"});
+  MakePathsAbsolute(absolute, "/");
+  EXPECT_EQ(absolute.argumentText, "/films/a.mkv");
+  EXPECT_EQ(absolute.output, "/out");
+  EXPECT_EQ(absolute.subs, "");
+}
+
+}  // namespace
+}  // namespace parvela

@@ -130,6 +130,20 @@ TEST_F(DshowDecode, ZeroDurationEndsSilentlyWithoutStopping) {
   ExpectSilentEnd();
 }
 
+// A pipeline that stalls without an error would otherwise be polled for ever.
+TEST_F(DshowDecode, PositionUnmovedForThirtyPollsStopsTheGraphAndDropsTheHalfWav) {
+  graph.duration = 100;
+  graph.positions = {0, 5};
+  for (int i = 0; i < 40; ++i) graph.positions.push_back(5);
+  Decode();
+  EXPECT_EQ(graph.positionReads, 32);
+  EXPECT_EQ(sleeper.waits, std::vector<int>(31, 1000));
+  EXPECT_EQ(graph.Entries("Stop"), Lines{"Stop"});
+  EXPECT_EQ(graph.log.back(), "ReleaseGraph");
+  EXPECT_FALSE(WavWritten());
+  EXPECT_TRUE(host.messages.empty());
+}
+
 TEST_F(DshowDecode, UnreadablePositionEndsThePolling) {
   graph.duration = 10;
   graph.positions = {0, 1};  // the third read fails

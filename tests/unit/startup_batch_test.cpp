@@ -159,7 +159,7 @@ TEST_F(Startup, ConvertedSourcesAreSkippedButCounted) {
   for (const auto& line : fx.runner.Lines()) EXPECT_EQ(line.find("film.mkv"), std::string::npos) << line;
 }
 
-TEST_F(Startup, FolderWithoutMkvFilesShowsNothing) {
+TEST_F(Startup, FolderWithoutMkvFilesSaysSoAndConvertsNothing) {
   WriteFile(films / "movie.avi", "x");
   f.bSplit = true;
   f.cmdlineFolder(films.path());
@@ -167,7 +167,11 @@ TEST_F(Startup, FolderWithoutMkvFilesShowsNothing) {
   EXPECT_FALSE(f.bSplit);
   EXPECT_EQ(f.lblMulti.Caption(), "");
   EXPECT_TRUE(f.lblMulti.Visible());  // its design-time state, untouched
-  EXPECT_TRUE(fx.host.log.empty());
+  EXPECT_EQ(fx.host.log, std::vector<std::string>{"MessageBox Folder error: No MKV file was found in " +
+                                                  films.path() + ". Nothing was converted."});
+  EXPECT_EQ(fx.host.messages.at(0).icon, MsgIcon::Critical);
+  EXPECT_TRUE(fx.runner.calls.empty());
+  fx.host.log.clear();
 
   f.cmdlineFolder("");
   EXPECT_TRUE(fx.host.log.empty());
@@ -189,10 +193,25 @@ TEST_F(Startup, FolderButtonCancelled) {
   EXPECT_FALSE(f.cmbSubs.Visible());
 }
 
-TEST_F(Startup, FolderButtonOnAFolderWithoutMkvAsksNothing) {
+TEST_F(Startup, FolderButtonOnAFolderWithoutMkvSaysSoAndAsksNothing) {
   fx.host.folderAnswers.push_back(films.path());
   f.cmdFolder_Click();
-  EXPECT_TRUE(fx.host.messages.empty());
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, "No MKV file was found in " + films.path() + ". Nothing was converted.");
+  EXPECT_EQ(fx.host.messages[0].buttons, MsgButtons::Ok);
+  EXPECT_TRUE(taken.empty());
+}
+
+// A source that mkvinfo cannot describe is reported once and not converted with the track
+// fields of the source before it.
+TEST_F(Startup, FailedInspectionOfTheArgumentIsShownOnceAndNothingElseRuns) {
+  fx.runner.onRun = [](const std::string&) { return 0; };  // mkvinfo leaves no report
+  WriteFile(films / "film.mkv", "x");
+  fx.app.argumentText = films / "film.mkv";
+  f.cmdLine();
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].title, "Inspection error");
+  EXPECT_EQ(fx.runner.calls.size(), 1u);
   EXPECT_TRUE(taken.empty());
 }
 

@@ -1,0 +1,26 @@
+// One run at a time per application folder: two runs would share its report and settings.
+#pragma once
+
+#include <string>
+
+namespace parvela {
+
+// Holds an exclusive lock on "parvela.lock" in the application folder for its lifetime. The
+// lock goes with the process, however it ends, and is not inherited by the tools it starts.
+class InstanceLock {
+ public:
+  explicit InstanceLock(const std::string& appFolder);
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+  // False when another run holds the folder (or the lock file cannot be made).
+  bool Held() const { return held_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  bool held_ = false;
+};
+
+}  // namespace parvela

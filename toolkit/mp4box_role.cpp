@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <optional>
+#include <string_view>
 #include <nlohmann/json.hpp>
 
 #include "h264_feed.h"
@@ -279,6 +282,28 @@ bool TimeRawInput(const Request& r, PipedVideo& v) {
                 raw->par ? std::pair{raw->par->num, raw->par->den} : std::pair{1L, 1L});
 }
 
+// ffmpeg may end with status 0 although writing the index failed (a full disk, a size limit):
+// the file is complete only when its top-level boxes fill it exactly and one is the index.
+bool Mp4IsComplete(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  bool index = false;
+  uint64_t at = 0;
+  unsigned char h[16];
+  while (in.seekg(static_cast<std::streamoff>(at)) && in.read(reinterpret_cast<char*>(h), 8)) {
+    uint64_t size = (uint64_t{h[0]} << 24) | (uint64_t{h[1]} << 16) | (uint64_t{h[2]} << 8) | h[3];
+    if (size == 1) {
+      if (!in.read(reinterpret_cast<char*>(h + 8), 8)) return false;
+      size = 0;
+      for (int i = 8; i < 16; ++i) size = (size << 8) | h[i];
+    }
+    if (size < 8) return false;  // 0 ("to the end") is never written by ffmpeg's muxer
+    index = index || std::string_view(reinterpret_cast<char*>(h + 4), 4) == "moov";
+    at += size;
+  }
+  std::error_code ec;
+  return index && at == std::filesystem::file_size(path, ec) && !ec;
+}
+
 int Mux(const Request& r) {
   bool anyRaw = false;
   for (const auto& in : r.inputs) anyRaw = anyRaw || in.raw;
@@ -307,6 +332,7 @@ int Mux(const Request& r) {
   argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", mp4.path});
   int code = usePipe ? piped.Run(kRole, argv) : RunProgram(kRole, argv);
   if (code != 0) return Fail(kRole, "cannot build " + r.output, code);
+  if (!Mp4IsComplete(mp4.path)) return Fail(kRole, "cannot build " + r.output + ": the file was not written whole");
   if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);
   mp4.path.clear();
   return 0;

@@ -1,5 +1,5 @@
 // Describing a finished file for the rules: ffprobe (run through the process seam) names the
-// container and the streams; the level, the reference frames and the MPEG-4 Part 2 motion flags
+// container and the streams; the level, the reference frames and the MPEG-4 Visual motion flags
 // come from the stream headers ffprobe hands over; an MP4's box order from the file itself.
 #include <fstream>
 #include <iterator>

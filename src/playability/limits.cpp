@@ -19,8 +19,8 @@ enum class Console { Ps3, Xbox360 };
 enum Need : unsigned {
   kIndexFirst = 1,  // the MP4 index must precede the media data
   kDpbFits41 = 2,   // the reference frames must fit the level 4.1 decoded-picture buffer
-  kNoGmc = 4,       // no MPEG-4 Part 2 global motion compensation
-  kNoQpel = 8,      // no MPEG-4 Part 2 quarter-pixel motion
+  kNoGmc = 4,       // no MPEG-4 Visual global motion compensation
+  kNoQpel = 8,      // no MPEG-4 Visual quarter-pixel motion
 };
 
 using Kind = Stream::Kind;
@@ -65,7 +65,7 @@ constexpr Limit kLimits[] = {
     {Console::Ps3, Container::TransportStream, Kind::Audio, "mp2", "", 0, 0, 0, 0, 0, "MPEG audio of broadcasts"},
     {Console::Ps3, Container::TransportStream, Kind::Audio, "mp3", "", 0, 0, 0, 0, 0, "MPEG audio of broadcasts"},
     {Console::Ps3, Container::Avi, Kind::Video, "mpeg4", "", 0, 0, 0, 0, kNoGmc | kNoQpel,
-     "MPEG-4 Part 2 (Xvid, DivX) without GMC and quarter-pixel motion, which its decoder lacks"},
+     "MPEG-4 Visual (Xvid, DivX) without GMC and quarter-pixel motion, which its decoder lacks"},
     {Console::Ps3, Container::Avi, Kind::Audio, "mp3", "", 0, 0, 0, 0, 0, "the usual AVI audio"},
     {Console::Ps3, Container::Avi, Kind::Audio, "ac3", "", 0, 0, 0, 0, 0, "AC-3 passes to the receiver"},
     {Console::Ps3, Container::Avi, Kind::Audio, "pcm", "", 0, 0, 0, 0, 0, "plain PCM"},
@@ -75,7 +75,7 @@ constexpr Limit kLimits[] = {
     {Console::Xbox360, Container::Mp4, Kind::Audio, "aac", "LC", 0, 0, 0, 2, 0,
      "AAC-LC in stereo only; multichannel AAC is refused"},
     {Console::Xbox360, Container::Avi, Kind::Video, "mpeg4", "Simple Profile|Advanced Simple Profile", 0, 1280, 720,
-     0, 0, "MPEG-4 Part 2 Simple or Advanced Simple up to 1280x720"},
+     0, 0, "MPEG-4 Visual Simple or Advanced Simple up to 1280x720"},
     {Console::Xbox360, Container::Avi, Kind::Audio, "ac3", "", 0, 0, 0, 0, 0, "AC-3 passes to the receiver"},
     {Console::Xbox360, Container::Avi, Kind::Audio, "mp3", "", 0, 0, 0, 0, 0, "the usual AVI audio"},
 };

@@ -24,8 +24,8 @@ struct Stream {
   int width = 0, height = 0;
   int refFrames = -1;   // H.264 max_num_ref_frames, from the sequence parameter set
   int channels = 0;
-  bool gmc = false;     // MPEG-4 Part 2 global motion compensation
-  bool qpel = false;    // MPEG-4 Part 2 quarter-pixel motion
+  bool gmc = false;     // MPEG-4 Visual global motion compensation
+  bool qpel = false;    // MPEG-4 Visual quarter-pixel motion
 };
 
 struct MediaFile {
@@ -57,7 +57,7 @@ Verdict Judge(const MediaFile& file);
 Verdict Refused(const std::string& reason);
 
 // Describes a file from ffprobe's JSON report (written to reportPath, removed after reading)
-// and from its own bytes: the H.264 sequence parameter set, the MPEG-4 Part 2 VOL header, the
+// and from its own bytes: the H.264 sequence parameter set, the MPEG-4 Visual VOL header, the
 // order of an MP4's top-level boxes. False with a reason when the file cannot be read.
 bool DescribeFile(ProcessRunner& runner, const std::string& ffprobePath, const std::string& reportPath,
                   const std::string& path, MediaFile& file, std::string& error);

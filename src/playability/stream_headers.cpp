@@ -1,5 +1,5 @@
 // The header bytes the playability rules need beyond ffprobe's report: a stream's extradata
-// from the report's hex dump, the MPEG-4 Part 2 VOL header's motion flags, and the order of an
+// from the report's hex dump, the MPEG-4 Visual VOL header's motion flags, and the order of an
 // MP4's top-level boxes (read box header by box header, never the media data).
 #include "playability/stream_headers.h"
 

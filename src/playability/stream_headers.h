@@ -14,7 +14,7 @@ struct VolFlags {
   bool gmc = false;   // sprites of any kind: global motion compensation or a static sprite
   bool qpel = false;  // quarter-pixel motion vectors
 };
-// The flags of the first MPEG-4 Part 2 video object layer header in `bytes`; none when there
+// The flags of the first MPEG-4 Visual video object layer header in `bytes`; none when there
 // is no complete rectangular one.
 std::optional<VolFlags> ReadVolFlags(std::string_view bytes);
 

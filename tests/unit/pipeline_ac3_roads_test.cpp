@@ -38,14 +38,7 @@ class Ac3Roads : public ::testing::Test {
     fx.runner.onRun = [this](const std::string& line) { return PlayTool(line); };
     std::filesystem::create_directories(A + "/h264info");
     WriteFile(source, "mkv");
-    fx.app.sourceInfo.videoKind = "avc";
-    fx.form.txtFile.SetText(source);
-    fx.form.txtTMP.SetText(O);
-    fx.form.txtS1.SetText("1");
-    fx.form.txtS2.SetText("2");
-    fx.form.txtSFPS.SetText("23.976");
-    fx.form.Check1.SetValue(0);
-    fx.form.txtProgress.Observe([this] { progress.push_back(fx.form.txtProgress.Text()); });
+    fx.ChooseH264Source(source, O, "23.976", progress);
   }
   int PlayTool(const std::string& line) {
     Lines a = SplitCommandLine(line);

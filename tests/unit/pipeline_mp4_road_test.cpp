@@ -68,15 +68,8 @@ class Mp4Road : public ::testing::Test {
     O = out.path() + "/";
     source = in.path() + "/film.mkv";
     WriteFile(source, "mkv");
-    fx.app.sourceInfo.videoKind = "avc";
     fx.form.Option1.Select(0);
-    fx.form.txtFile.SetText(source);
-    fx.form.txtTMP.SetText(O);
-    fx.form.txtS1.SetText("1");
-    fx.form.txtS2.SetText("2");
-    fx.form.txtSFPS.SetText("23.976");
-    fx.form.Check1.SetValue(0);
-    fx.form.txtProgress.Observe([this] { progress.push_back(fx.form.txtProgress.Text()); });
+    fx.ChooseH264Source(source, O, "23.976", progress);
   }
   // The decoding graph has no filters here: a movie.wav written beforehand stands for its work.
   void GraphWritesWav() { WriteFile(O + "movie.wav", "wav"); }

@@ -37,16 +37,9 @@ class Recode : public ::testing::Test {
     O = out.path() + "/";
     source = in / "My.Film.mkv";
     WriteFile(source, "x264 - core 164 - options: rc=abr bitrate=2500 ratetol=1.0");
-    fx.app.sourceInfo.videoKind = "avc";
     fx.form.Option1.Select(0);
-    fx.form.txtFile.SetText(source);
-    fx.form.txtTMP.SetText(O);
-    fx.form.txtS1.SetText("1");
-    fx.form.txtS2.SetText("2");
-    fx.form.txtSFPS.SetText("23.976");
-    fx.form.Check1.SetValue(0);
+    fx.ChooseH264Source(source, O, "23.976", progress);
     fx.form.chkMP2.SetValue(1);
-    fx.form.txtProgress.Observe([this] { progress.push_back(fx.form.txtProgress.Text()); });
   }
   std::string Q(const std::string& s) const { return "\"" + s + "\""; }
   std::string Mencoder() const { return Q(A + "/Mencoder/Mencoder.exe"); }

@@ -9,7 +9,8 @@ runs=${RUNS:-10000000}
 limit=()
 [ -n "${MAX_SECONDS:-}" ] && limit=(-max_total_time="$MAX_SECONDS")
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(command_line report_parser settings level_patch h264_sps matroska_header)
+[ ${#targets[@]} -eq 0 ] && targets=(command_line report_parser settings level_patch h264_sps matroska_header ts_meta h264info_ini
+  mux_script)
 
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 -DPARVELA_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j"$(nproc)" >/dev/null

@@ -6,10 +6,11 @@ set -euo pipefail
 corpus=$1
 app=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
-for target in command_line report_parser settings level_patch h264_sps matroska_header; do
+for target in command_line report_parser settings level_patch h264_sps matroska_header ts_meta h264info_ini \
+    mux_script; do
   mkdir -p "$corpus/$target"
 done
-for target in command_line report_parser settings; do
+for target in command_line report_parser settings ts_meta h264info_ini mux_script; do
   cp "$here/seeds/$target"/* "$corpus/$target/"
 done
 # Every input that once crashed a target stays in its corpus.

@@ -127,7 +127,11 @@ int FaadMain(const Args& args) {
   }
   Args argv = {"faad"};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunProgram(kRole, argv);
+  OutputGuard guard;
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] == "-o") guard.outputs.push_back(args[i + 1]);
+  }
+  return RunProgramLeavingWholeFiles(kRole, argv, guard);
 }
 
 // soundstretch "<in.wav>" "<out.wav>" [switches]
@@ -137,7 +141,7 @@ int SoundstretchMain(const Args& args) {
   if (args[0] != "stdin" && !IsFile(args[0])) return FailMissing(kRole, args[0]);
   Args argv = {"soundstretch"};
   argv.insert(argv.end(), args.begin(), args.end());
-  return RunProgram(kRole, argv);
+  return RunProgramLeavingWholeFiles(kRole, argv, {{args[1]}, {args[0]}});
 }
 
 // valdec "<in.ac3|dts>" -wav "<out.wav>" [-spk:0|1|2] [-fmt:0..3] [-drc+] [-gain:dB] [-drc_power:dB]
@@ -157,7 +161,7 @@ int ValdecMain(const Args& args) {
   // Long 5.1 tracks pass the 4 GB a plain WAV header can describe.
   for (const char* a : {"-c:a", kFormats[r.format], "-rf64", "auto", "-f", "wav"}) argv.push_back(a);
   argv.push_back(r.output);
-  return RunProgram(kRole, argv);
+  return RunProgramLeavingWholeFiles(kRole, argv, {{r.output}, {r.input}});
 }
 
 // BeSweet -core( -input "<in.wav>" [-2ch] -output "<out.wav>" ) -ota( -r <from> <to> )
@@ -204,7 +208,7 @@ int BeSweetMain(const Args& args) {
   }
   for (const char* a : {"-c:a", "pcm_s16le", "-rf64", "auto", "-f", "wav"}) argv.push_back(a);
   argv.push_back(output);
-  return RunProgram(kRole, argv);
+  return RunProgramLeavingWholeFiles(kRole, argv, {{output}, {input}});
 }
 
 }  // namespace parvela::toolkit

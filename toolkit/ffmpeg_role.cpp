@@ -111,7 +111,9 @@ int FfmpegMain(const Args& args) {
   if (std::optional<int> code = EncodeAacInPieces(kRole, t.argv)) return *code;
   Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
   argv.insert(argv.end(), t.argv.begin(), t.argv.end());
-  return RunProgram(kRole, argv);
+  OutputGuard guard{{}, t.inputs};
+  if (const std::string& output = t.argv[t.lastOutput]; !IsUrl(output)) guard.outputs.push_back(output);
+  return RunProgramLeavingWholeFiles(kRole, argv, guard);
 }
 
 }  // namespace parvela::toolkit

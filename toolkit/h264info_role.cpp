@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
+#include "role_files.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -23,38 +23,6 @@ constexpr unsigned char kLevel41 = 41;
 constexpr size_t kBlock = 4 << 20;
 // Start code (3), NAL header, profile_idc, constraint flags, level_idc.
 constexpr size_t kPatternBytes = 7;
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ' || text.back() == '\t')) text.pop_back();
-  size_t first = text.find_first_not_of(" \t");
-  text.erase(0, first == std::string::npos ? text.size() : first);
-  // Ini readers drop the quotes around a value.
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
-  return text;
-}
-
-struct IniPaths {
-  std::string input, output;
-};
-
-bool ReadIni(const std::string& path, IniPaths& paths) {
-  std::ifstream in(path);
-  if (!in) return false;
-  std::string line, section;
-  while (std::getline(in, line)) {
-    line = Trimmed(line);
-    if (!line.empty() && line.front() == '[') {
-      section = ToLower(line);
-      continue;
-    }
-    size_t eq = line.find('=');
-    if (section != "[paths]" || eq == std::string::npos) continue;
-    const std::string key = ToLower(Trimmed(line.substr(0, eq)));
-    if (key == "inputpath") paths.input = Trimmed(line.substr(eq + 1));
-    if (key == "outputpath") paths.output = Trimmed(line.substr(eq + 1));
-  }
-  return true;
-}
 
 // Rewrites the level byte of every SPS that starts in buf[0, size - kPatternBytes].
 void PatchLevels(unsigned char* buf, size_t size) {
@@ -101,8 +69,8 @@ bool CopyPatched(int from, int to) {
 int H264InfoMain(const Args& args) {
   if (!args.empty()) return Fail(kRole, "takes no arguments; the paths come from h264info.ini beside it");
   const std::string ini = FolderOf(InvokedAs()) + "h264info.ini";
-  IniPaths paths;
-  if (!ReadIni(ini, paths)) return Fail(kRole, "cannot read " + ini, kInputMissing);
+  if (!IsFile(ini)) return Fail(kRole, "cannot read " + ini, kInputMissing);
+  const IniPaths paths = ParseH264InfoIni(ReadHead(ini, kOrderFileLimit));
   if (paths.input.empty() || paths.output.empty()) {
     return Fail(kRole, ini + " names no InputPath= and OutputPath= in its [Paths] section");
   }

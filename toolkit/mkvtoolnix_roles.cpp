@@ -58,6 +58,7 @@ int MkvextractMain(const Args& args) {
   bool numbered = kTrackModes.count(mode) > 0;
 
   Args argv = {"mkvextract", source, mode};
+  OutputGuard guard{{}, {source}, 2};
   bool modeSeen = false, sourceSeen = false;
   for (const auto& a : args) {
     if (!modeSeen && a == mode) {
@@ -72,11 +73,13 @@ int MkvextractMain(const Args& args) {
     std::string id;
     if (numbered && !IsOption(a) && colon != std::string::npos && ToTrackId(std::string_view(a).substr(0, colon), id)) {
       argv.push_back(id + a.substr(colon));
+      guard.outputs.push_back(a.substr(colon + 1));
     } else {
       argv.push_back(a);
     }
   }
-  return RunProgram(kRole, argv);
+  // mkvextract exits 1 for warnings, with its files written.
+  return RunProgramLeavingWholeFiles(kRole, argv, guard);
 }
 
 // mkvmerge: the numbers after -d, -a and -s (and their long forms) are shifted.

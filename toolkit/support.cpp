@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -109,6 +110,24 @@ int RunProgram(std::string_view role, const Args& argv) {
   pid_t pid = 0;
   if (int failed = Spawn(role, argv, -1, -1, pid)) return failed;
   return WaitFor(pid);
+}
+
+int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard) {
+  namespace fs = std::filesystem;
+  // Timestamps come from a coarser clock than now(); a second of slack covers it.
+  const auto start = fs::file_time_type::clock::now() - std::chrono::seconds(1);
+  const int code = RunProgram(role, argv);
+  if (code < guard.failureFrom) return code;
+  for (const std::string& output : guard.outputs) {
+    std::error_code ec;
+    if (!fs::is_regular_file(output, ec) || fs::last_write_time(output, ec) < start || ec) continue;
+    bool isInput = false;
+    for (const std::string& input : guard.inputs) isInput = isInput || fs::equivalent(input, output, ec);
+    if (isInput) continue;
+    fs::remove(output, ec);
+    std::cerr << role << ": removed the unfinished " << output << std::endl;
+  }
+  return code;
 }
 
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out) {

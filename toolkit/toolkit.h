@@ -48,6 +48,15 @@ std::string CommandText(const Args& argv);
 // on standard error; standard streams are inherited. Returns its exit code, 128+signal when it
 // was killed, kNotInstalled (with a message) when the program cannot be found.
 int RunProgram(std::string_view role, const Args& argv);
+// What a run may leave behind when it fails: a tool stopped midway (a full disk, a file-size
+// limit) leaves a shortened file that would pass for a finished one.
+struct OutputGuard {
+  std::vector<std::string> outputs, inputs;
+  int failureFrom = 1;  // the lowest exit code that is a failure
+};
+// RunProgram, and when the program fails, removes each of `outputs` it wrote to: regular files
+// changed since the start that are none of `inputs`.
+int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard);
 // The same, with the program's standard output collected into `out` (small outputs only).
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out);
 

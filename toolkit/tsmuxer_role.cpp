@@ -5,9 +5,9 @@
 // then writes the transport stream with every track copied untouched. As the real muxer does,
 // it refuses a track it cannot read and then writes nothing at all.
 #include <cstdio>
-#include <fstream>
 
 #include "streams/h264_sps.h"
+#include "role_files.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -16,64 +16,11 @@ namespace {
 
 constexpr const char* kRole = "tsMuxeR";
 
-struct MetaTrack {
-  std::string codec, path, fps;  // fps as written, e.g. "23.976"; empty: the stream's own
-};
-
-std::string Trimmed(const std::string& text) {
-  size_t first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// Fields are separated by commas outside double quotes; the quotes are dropped.
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (char c : line) {
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  for (auto& f : fields) f = Trimmed(f);
-  return fields;
-}
-
 int ReadMeta(const std::string& path, std::vector<MetaTrack>& tracks) {
-  std::ifstream in(path);
-  if (!in) return FailMissing(kRole, path);
-  std::string line;
-  while (std::getline(in, line)) {
-    line = Trimmed(line);
-    if (line.empty() || line[0] == '#' || StartsWith(line, "MUXOPT")) continue;
-    std::vector<std::string> fields = SplitFields(line);
-    if (fields.size() < 2 || fields[1].empty()) return Fail(kRole, "bad track line in " + path + ": " + line);
-    MetaTrack track{fields[0], fields[1], ""};
-    for (size_t i = 2; i < fields.size(); ++i) {
-      if (StartsWith(fields[i], "fps=")) track.fps = fields[i].substr(4);
-    }
-    if (track.codec != "V_MPEG4/ISO/AVC" && track.codec != "A_AC3") {
-      return Fail(kRole, "unsupported codec " + track.codec + " (V_MPEG4/ISO/AVC and A_AC3 are)");
-    }
-    tracks.push_back(track);
-  }
-  if (tracks.empty()) return Fail(kRole, path + " names no track");
+  if (!IsFile(path)) return FailMissing(kRole, path);
+  std::string error;
+  if (!ParseMeta(ReadHead(path, kOrderFileLimit), tracks, error)) return Fail(kRole, path + ": " + error);
   return 0;
-}
-
-// "23.976" as the muxer reads it: the NTSC rates are the 1001 fractions.
-std::string RateFraction(const std::string& fps) {
-  if (fps == "23.976" || fps == "23.98") return "24000/1001";
-  if (fps == "29.97" || fps == "29.970") return "30000/1001";
-  if (fps == "59.94" || fps == "59.940") return "60000/1001";
-  char* end = nullptr;
-  double value = std::strtod(fps.c_str(), &end);
-  if (!end || *end != '\0' || value <= 0 || value > 1000) return {};
-  return std::to_string(static_cast<long>(value * 1000 + 0.5)) + "/1000";
 }
 
 bool IsAc3(const std::string& path) {

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -19,8 +20,12 @@
 
 namespace {
 
+// --check's report file, removed when the run is interrupted while ffprobe writes it.
+char checkReport[4096] = "";
+
 void OnInterrupt(int signal) {
   parvela::TerminateRunningTool();
+  if (checkReport[0] != '\0') unlink(checkReport);
   // Only async-signal-safe calls here.
   static const char kText[] = "Interrupted\n";
   ssize_t written = write(STDERR_FILENO, kText, sizeof kText - 1);
@@ -56,16 +61,20 @@ class ProgressPrinter {
   bool counterOpen_ = false;
 };
 
-// --check: one "FILE: Plays on: ..." line per file; nothing is converted.
+// --check: one "FILE: Plays on: ..." line per file; nothing is converted. It takes no lock, so
+// that files can be checked while a conversion runs; its report is its own.
 int CheckFiles(const std::vector<std::string>& files, bool verbose) {
   using namespace parvela;
   PosixProcessRunner runner(verbose);
   HeadlessHost host;
   RealSleeper sleeper;
   Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
+  const std::string report =
+      (std::filesystem::temp_directory_path() / ("parvela-probe-" + std::to_string(getpid()) + ".json")).string();
+  if (report.size() < sizeof checkReport) std::snprintf(checkReport, sizeof checkReport, "%s", report.c_str());
   bool everyFilePlays = true;
   for (const std::string& file : files) {
-    const playability::Verdict verdict = playability::CheckFile(app, file);
+    const playability::Verdict verdict = playability::CheckFile(app, file, report);
     std::printf("%s: %s\n", file.c_str(), verdict.Line().c_str());
     std::fflush(stdout);
     everyFilePlays = everyFilePlays && verdict.PlaysAnywhere();

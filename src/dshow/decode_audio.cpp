@@ -124,9 +124,13 @@ void DecodeAudioToWav(Application& app, TextBox& txtProgress, const std::string&
 
   if (!g.graph->Run()) return;
   const PollEnd end = PollUntilDone(app, txtProgress, *g.graph);
-  if (end == PollEnd::Failed) return;
+  // Half a WAV (a graph that stalled, or failed on a full disk) would pass the caller's check;
+  // without it the backup method decodes the track.
+  if (end == PollEnd::Failed) {
+    DeleteFile(tempFolder + "movie.wav");
+    return;
+  }
   g.graph->Stop();
-  // Half a WAV would pass the caller's check; without it the backup method decodes the track.
   if (end == PollEnd::Stalled) DeleteFile(tempFolder + "movie.wav");
 }
 

@@ -104,7 +104,7 @@ bool DescribeFile(ProcessRunner& runner, const std::string& ffprobePath, const s
   return true;
 }
 
-Verdict CheckFile(Application& app, const std::string& path) {
+Verdict CheckFile(Application& app, const std::string& path, const std::string& reportPath) {
   const std::string ffprobe = app.appFolder + kSep + "FFMpeg" + kSep + "ffprobe.exe";
   if (!FileIsPresent(ffprobe)) {
     // Without the reader nothing can be said either way; "none" would be a false verdict.
@@ -114,7 +114,8 @@ Verdict CheckFile(Application& app, const std::string& path) {
   }
   MediaFile file;
   std::string error;
-  if (!DescribeFile(app.runner, ffprobe, app.appFolder + kSep + "probe.json", path, file, error)) {
+  const std::string report = reportPath.empty() ? app.appFolder + kSep + "probe.json" : reportPath;
+  if (!DescribeFile(app.runner, ffprobe, report, path, file, error)) {
     return Refused(error);
   }
   return Judge(file);

@@ -63,7 +63,9 @@ bool DescribeFile(ProcessRunner& runner, const std::string& ffprobePath, const s
                   const std::string& path, MediaFile& file, std::string& error);
 
 // The front ends' one call: describes and judges a finished file with the application's tools.
-Verdict CheckFile(Application& app, const std::string& path);
+// The report goes to "probe.json" in the application folder, or to `reportPath` when given (a
+// run that does not hold the application folder).
+Verdict CheckFile(Application& app, const std::string& path, const std::string& reportPath = {});
 
 }  // namespace playability
 }  // namespace parvela

@@ -34,7 +34,7 @@ void MakeH264(const std::string& path, const std::string& size, const std::strin
 class CliCheck : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::copy(PARVELA_APP_DIR, app.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    testing::CopyApplicationFolder(PARVELA_APP_DIR, app.path());
   }
   int Check(const std::string& files) {
     return Shell("HOME=" + Q(home.path()) + " " + Q(app / "parvela-cli") + " --check " + files + " > " +

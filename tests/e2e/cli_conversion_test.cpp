@@ -61,7 +61,7 @@ class CliConversion : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(fs::exists(std::string(PARVELA_APP_DIR) + "/parvela-cli"));
-    fs::copy(PARVELA_APP_DIR, app.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    testing::CopyApplicationFolder(PARVELA_APP_DIR, app.path());
   }
   int RunCli(const std::string& args) {
     return Shell("HOME=" + Q(home.path()) + " " + Q(app / "parvela-cli") + " " + args + " > " + Q(home / "out.txt") +

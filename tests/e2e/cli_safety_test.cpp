@@ -67,7 +67,7 @@ class CliSafety : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(fs::exists(std::string(PARVELA_APP_DIR) + "/parvela-cli"));
-    fs::copy(PARVELA_APP_DIR, app.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    testing::CopyApplicationFolder(PARVELA_APP_DIR, app.path());
   }
   // `prefix` runs before the program (a folder change, a limit).
   int RunCli(const std::string& args, const std::string& prefix = "") {
@@ -149,6 +149,22 @@ TEST_F(CliSafety, OutputFolderThatCannotBeWrittenIsRefusedBeforeAnyTool) {
   EXPECT_EQ(Stderr(), "Folder error: The output folder " + folder + " cannot be written. Nothing was converted.\n");
   EXPECT_EQ(Stdout(), "");
   EXPECT_FALSE(fs::exists(app / "debug.log"));  // no inspection ran
+}
+
+// A limit that the video and the film fit under but the decoded sound does not: the tools that
+// stop midway leave nothing that passes for a finished file, so no film with short audio is made.
+TEST_F(CliSafety, LimitBetweenTheFilesSizesGivesNoFilmWithShortenedAudio) {
+  const std::string source = in / "film.mkv";
+  MakeSource(source, "ac3 -ac 2", "libx264", 10);
+  constexpr uintmax_t kLimit = 1500000, kWavBytes = 10 * 48000 * 4;
+  ASSERT_LT(fs::file_size(source), kLimit);
+  static_assert(kWavBytes > kLimit);
+  const int code = RunCli("-o " + Q(out.path()) + " " + Q(source),
+                          "trap '' XFSZ; prlimit --fsize=" + std::to_string(kLimit) + " ");
+  EXPECT_EQ(code, 1) << Stdout() << Stderr();
+  EXPECT_FALSE(Contains(Stdout(), "Conversion done")) << Stdout();
+  EXPECT_FALSE(fs::exists(out / "film.mp4"));
+  EXPECT_FALSE(fs::exists(out / "movie.wav"));
 }
 
 TEST_F(CliSafety, SecondRunFromOneInstallationIsRefusedAndTouchesNothing) {

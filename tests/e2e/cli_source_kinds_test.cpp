@@ -38,7 +38,7 @@ std::string StreamFormatExtra(const std::string& avi) {
 class CliSourceKinds : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::copy(PARVELA_APP_DIR, app.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    testing::CopyApplicationFolder(PARVELA_APP_DIR, app.path());
   }
   Ran Convert(const std::string& source) {
     return Spawn({"env", "HOME=" + home.path(), app / "parvela-cli", "-o", out.path(), source});

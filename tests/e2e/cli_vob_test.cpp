@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 class CliVob : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::copy(PARVELA_APP_DIR, app, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    testing::CopyApplicationFolder(PARVELA_APP_DIR, app);
   }
   // H.264 High@5.1, 24000/1001, with a 5.1 track made by `audio`.
   void MakeFilm(const std::vector<std::string>& audio) {

@@ -47,7 +47,7 @@ class RecodeCli : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(fs::exists(AppTool("parvela-cli")));
     // A fresh installation each time: no settings file, so no target is selected.
-    fs::copy(PARVELA_APP_DIR, app.path(), fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+    testing::CopyApplicationFolder(PARVELA_APP_DIR, app.path());
     fs::remove(app / "parvela.conf");
     source = in / "My.Film.mkv";
     MakeRecodeSource(source, in / "subs.srt");
@@ -143,6 +143,13 @@ TEST(AvimuxRole, ASizeCapCutsPiecesAndOffWritesOneFile) {
   for (int i = 1; fs::exists(dir / ("capped-" + std::to_string(i) + ".avi")); ++i) {
     EXPECT_LE(fs::file_size(dir / ("capped-" + std::to_string(i) + ".avi")), 1024u * 1024u) << i;
   }
+
+  // 2^44 + 1 MiB wrapped round to a cap of 1 MiB once; such a cap is refused and nothing written.
+  WriteFile(dir / "wrapped.amg", head + "MAXFILESIZE 17592186044417\r\nSTART " + dir / "wrapped.avi\r\n");
+  Ran wrapped = RunLine("\"" + AppTool("avimux/avimux_gui.exe") + "\" \"" + dir / "wrapped.amg\"");
+  EXPECT_NE(wrapped.code, 0);
+  EXPECT_NE(wrapped.err.find("MAXFILESIZE"), std::string::npos) << wrapped.err;
+  EXPECT_FALSE(fs::exists(dir / "wrapped-1.avi"));
 }
 
 }  // namespace

@@ -124,17 +124,21 @@ class FakeGraph final : public dshow::FilterGraph {
     filters_.push_back(std::make_unique<FakeFilter>(backend_, FakeFilterDef{"Source", backend_.sourcePins}));
     return filters_.back().get();
   }
+  // A running writer has its file open and half written; stopping finishes it.
   bool Run() override {
     backend_.log.push_back("Run");
     ran_ = backend_.runs;
+    if (ran_) WriteFiles("RI");
     return ran_;
   }
   void Stop() override {
     backend_.log.push_back("Stop");
-    if (!ran_) return;
+    if (ran_) WriteFiles("RIFF");
+  }
+  void WriteFiles(const char* bytes) {
     for (const auto& filter : filters_) {
       if (!filter->fileName.empty() && filter->InputConnected()) {
-        std::ofstream(filter->fileName, std::ios::binary) << "RIFF";
+        std::ofstream(filter->fileName, std::ios::binary) << bytes;
       }
     }
   }

@@ -79,6 +79,14 @@ void WriteFile(const std::string& path, const std::string& content) {
   out << content;
 }
 
+void CopyApplicationFolder(const std::string& from, const std::string& to) {
+  namespace fs = std::filesystem;
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+  for (const char* runState : {"parvela.conf", "debug.log", "info.txt", "probe.json", "parvela.lock", "register.bat"}) {
+    fs::remove(fs::path(to) / runState);
+  }
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

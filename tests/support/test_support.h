@@ -88,4 +88,8 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 
+// A copy of the built application folder as a fresh installation has it: without the settings,
+// log, report and lock an earlier run from the build folder left there.
+void CopyApplicationFolder(const std::string& from, const std::string& to);
+
 }  // namespace parvela::testing

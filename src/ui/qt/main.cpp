@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/instance_lock.h"
 #include "dshow/dshow.h"
 #include "process/process.h"
 #include "ui/form1.h"
@@ -34,9 +35,19 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon(":/parvela.png"));
   QApplication::setDesktopFileName("parvela");
 
+  qt::QtWindowHost host;
+  // The window reads the settings at start and writes them when it closes, and its conversions
+  // share the report with any other run: one window or command-line run per installation.
+  InstanceLock lock(ExecutableFolder());
+  if (!lock.Held()) {
+    host.MessageBox("Another Parvela run is using " + ExecutableFolder() +
+                        " (its report and settings). Close that window, or wait until its conversion has ended, "
+                        "and start Parvela again.",
+                    "Parvela", MsgIcon::Critical, MsgButtons::Ok);
+    return 1;
+  }
   PosixProcessRunner runner;
   runner.SetWaitPump(qt::PumpWindowEvents);
-  qt::QtWindowHost host;
   qt::PumpingSleeper sleeper;
   Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
   auto graph = CreateGraphBackend(host);

@@ -38,7 +38,8 @@ class Bits {
   size_t pos_ = 0;
 };
 
-constexpr unsigned kRectangular = 0, kBinaryOnly = 2, kGrayscale = 3;
+// video_object_layer_shape: the consoles play rectangular layers only (not binary-only, 2, nor grayscale, 3).
+constexpr unsigned kRectangular = 0;
 
 void SkipVbvParameters(Bits& b) {
   b.Skip(15 + 1 + 15 + 1);         // bit rate, in two halves with markers

@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  # a52dec: AC-3 decoding without loading libav's hundred libraries into Parvela itself.
+  gstreamer1.0-plugins-ugly
   nlohmann-json3-dev
   mkvtoolnix ffmpeg mencoder faad soundstretch
   fonts-dejavu-core

@@ -106,6 +106,8 @@ run_parvela() {
   largest=$([ -f "$timefile" ] && cat "$timefile" || echo "?")
   [ -s "$out/source.mp4" ] || { echo "Parvela produced no MP4" >&2; exit 1; }
   parvela_seconds=$(calc "$t1 - $t0")
+  # "Creating MP4" of every run: from its line to the next one.
+  mp4_seconds=$(awk '/Creating MP4/ { t = $1; next } t && !d { d = $1 - t } END { printf "%.2f", d }' "$work/steps.txt")
   if [ "${1:-}" = steps ]; then
     echo "steps of run 1 (Parvela's own CPU time: bench/own_cpu.sh):"
     print_steps "$t0" "$t1"
@@ -143,7 +145,7 @@ for i in $(seq 1 "$runs"); do
   run_ffmpeg
   ratio=$(calc "$parvela_seconds / $ffmpeg_seconds")
   ratios+=("$ratio")
-  echo "run $i: Parvela ${parvela_seconds} s, ffmpeg ${ffmpeg_seconds} s, ratio $ratio;" \
+  echo "run $i: Parvela ${parvela_seconds} s (Creating MP4 ${mp4_seconds} s), ffmpeg ${ffmpeg_seconds} s, ratio $ratio;" \
        "peak memory: front end $((hwm / 1024)) MiB, largest process of the run ${largest} KiB"
 done
 

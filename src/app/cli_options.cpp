@@ -61,7 +61,9 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
     } else if (a == "--srt-beside") {
       o.srtBeside = true;
     } else if (a == "--vob") {
-      o.vob = true;
+      o.vob = 1;
+    } else if (a == "--no-vob") {
+      o.vob = 0;
     } else if (a == "--safe-sync") {
       o.safeSync = true;
     } else if (a == "--25fps") {
@@ -105,7 +107,7 @@ std::string CliUsage() {
          "Options:\n"
          "  -o, --output DIR          output folder (default: the one used last time)\n"
          "      --recode mpeg2|h264|xvid  re-encode the video\n"
-         "      --vob                 mux to a PS3 transport stream (.mpg)\n"
+         "      --vob, --no-vob       mux to a PS3 transport stream (.mpg), or not (saved)\n"
          "      --safe-sync           encode the audio with FFmpeg straight from the source track\n"
          "      --25fps               25 frames per second output\n"
          "      --split, --no-split   split sources above 4 GB (saved; on by default)\n"
@@ -185,7 +187,7 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (o.split >= 0) form.Check1.SetValue(o.split);
   if (o.dvd) form.chkDVD.SetValue(1);
   if (o.safeSync) form.chkFF.SetValue(1);
-  if (o.vob) form.chkVob.SetValue(1);
+  if (o.vob >= 0) form.chkVob.SetValue(o.vob);
   if (o.fps25) form.chk25.SetValue(1);
   ApplyRecodeAndSubtitles(o, form, "");
   if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0 || o.srtBeside) {

@@ -16,7 +16,7 @@ class GraphBackend;
 struct CliOptions {
   std::string output;        // -o / --output
   std::string recode;        // --recode mpeg2|h264|xvid
-  bool vob = false;          // --vob
+  int vob = -1;              // --vob 1, --no-vob 0, -1 as saved
   bool safeSync = false;     // --safe-sync
   bool fps25 = false;        // --25fps
   int split = -1;            // --split 1, --no-split 0, -1 as saved

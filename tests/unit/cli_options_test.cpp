@@ -64,6 +64,18 @@ TEST(CliOptions, OptionsRunTheControlsHandlersAsClicksWould) {
   EXPECT_FALSE(fx.form.chk25.Enabled());
 }
 
+// The box is saved with the settings: --no-vob is the way back, and its click re-enables the rest.
+TEST(CliOptions, NoVobUnticksASavedVobAndNeitherKeepsIt) {
+  FormFixture fx;
+  fx.form.chkVob.SetValue(1);
+  ApplyCliOptions(Parse({"x.mkv"}), fx.form);
+  EXPECT_TRUE(fx.form.chkVob.Checked());
+  ApplyCliOptions(Parse({"--no-vob", "x.mkv"}), fx.form);
+  EXPECT_FALSE(fx.form.chkVob.Checked());
+  EXPECT_TRUE(fx.form.chkFF.Enabled());
+  EXPECT_TRUE(fx.form.chk25.Enabled());
+}
+
 TEST(CliOptions, RecodeAndSubtitles) {
   FormFixture fx;
   CliOptions o;

@@ -1,11 +1,11 @@
 // parvela-cli --check on files made on the spot: what the consoles refuse, and why.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "cli_test_util.h"
 #include "test_support.h"
 
 namespace parvela {
@@ -14,13 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempDir;
-
-int Shell(const std::string& command) {
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
+using testing::cli::Q;
+using testing::cli::Shell;
 
 // A fraction of a second of H.264 with stereo AAC; `x264` picks the level and references.
 void MakeH264(const std::string& path, const std::string& size, const std::string& x264, double seconds = 1) {

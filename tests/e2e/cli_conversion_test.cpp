@@ -1,12 +1,12 @@
 // parvela-cli on MKV files made on the spot, with the real tool folder.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
+#include "cli_test_util.h"
 #include "test_support.h"
 
 namespace parvela {
@@ -15,13 +15,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempDir;
-
-int Shell(const std::string& command) {
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
+using testing::cli::Names;
+using testing::cli::Probe;
+using testing::cli::Q;
+using testing::cli::Shell;
 
 // H.264 High@5.1 with AC-3 5.1 audio, a few seconds long.
 void MakeSample(const std::string& path, double seconds = 3) {
@@ -31,22 +28,6 @@ void MakeSample(const std::string& path, double seconds = 3) {
                   " -map 0:v -map 1:a -c:v libx264 -preset ultrafast -profile:v high -level 5.1 -pix_fmt yuv420p "
                   "-c:a ac3 -ac 6 -b:a 384k " + Q(path)),
             0);
-}
-
-std::string Probe(const std::string& file, const std::string& stream, const std::string& entries) {
-  TempDir tmp;
-  Shell("ffprobe -v error -select_streams " + stream + " -show_entries stream=" + entries + " -of csv=p=0 " + Q(file) +
-        " > " + Q(tmp / "probe.txt"));
-  std::string out = ReadFile(tmp / "probe.txt");
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 std::vector<std::string> LinesOf(const std::string& text) {

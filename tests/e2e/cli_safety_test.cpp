@@ -16,6 +16,7 @@
 #include <fstream>
 #include <thread>
 
+#include "cli_test_util.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -26,14 +27,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempDir;
+using testing::cli::Probe;
+using testing::cli::Q;
+using testing::cli::Shell;
 using Names = std::vector<std::string>;
-
-int Shell(const std::string& command) {
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Q(const std::string& s) { return "'" + s + "'"; }
 
 // One second of 320x240 H.264 (or `video`) with the given audio; longer on request.
 void MakeSource(const std::string& path, const std::string& audio = "ac3 -ac 6", const std::string& video = "libx264",
@@ -43,22 +40,6 @@ void MakeSource(const std::string& path, const std::string& audio = "ac3 -ac 6",
                   (video == "libx264" ? " -preset ultrafast -pix_fmt yuv420p" : "") + " -c:a " + audio + " " +
                   Q(path)),
             0);
-}
-
-std::string Probe(const std::string& file, const std::string& stream, const std::string& entries) {
-  TempDir tmp;
-  Shell("ffprobe -v error -select_streams " + stream + " -show_entries stream=" + entries + " -of csv=p=0 " + Q(file) +
-        " > " + Q(tmp / "probe.txt"));
-  std::string out = ReadFile(tmp / "probe.txt");
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
-
-Names Listing(const std::string& folder) {
-  Names names;
-  for (auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -176,7 +157,7 @@ TEST_F(CliSafety, SecondRunFromOneInstallationIsRefusedAndTouchesNothing) {
   EXPECT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(in / "film.mkv")), 1);
   close(fd);
   EXPECT_TRUE(Contains(Stderr(), "another Parvela run is using " + app.path())) << Stderr();
-  EXPECT_EQ(Listing(out.path()), Names{});
+  EXPECT_EQ(testing::cli::Names(out.path()), Names{});
   EXPECT_FALSE(fs::exists(app / "parvela.conf"));
   EXPECT_FALSE(fs::exists(app / "debug.log"));
 }
@@ -184,7 +165,7 @@ TEST_F(CliSafety, SecondRunFromOneInstallationIsRefusedAndTouchesNothing) {
 TEST_F(CliSafety, SafeSyncWithAnAacSourceStillMakesAnMp4WithAac) {
   MakeSource(in / "film.mkv", "aac -ac 2");
   ASSERT_EQ(RunCli("--safe-sync -o " + Q(out.path()) + " " + Q(in / "film.mkv")), 0) << Stderr();
-  EXPECT_EQ(Listing(out.path()), Names{"film.mp4"});
+  EXPECT_EQ(testing::cli::Names(out.path()), Names{"film.mp4"});
   EXPECT_EQ(Probe(out / "film.mp4", "a:0", "codec_name,channels"), "aac,2");
 }
 
@@ -193,13 +174,13 @@ TEST_F(CliSafety, VideoParvelaDoesNotConvertIsNamedAndNothingRuns) {
   EXPECT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(in / "film.mkv")), 1);
   EXPECT_EQ(Stderr(), "Video error: The video of this source (FFV1) is not in a format Parvela converts (H.264, "
                       "MPEG-2 or VC-1). Nothing was converted.\n");
-  EXPECT_EQ(Listing(out.path()), Names{});
+  EXPECT_EQ(testing::cli::Names(out.path()), Names{});
 }
 
 TEST_F(CliSafety, RelativeSourceNamedLikeAnOptionIsConverted) {
   MakeSource(in / "-v name.mkv");
   ASSERT_EQ(RunCli("-o out -- '-v name.mkv'", "cd " + Q(in.path()) + " && mkdir out && "), 0) << Stderr();
-  EXPECT_EQ(Listing(in / "out"), Names{"-v name.mp4"});
+  EXPECT_EQ(testing::cli::Names(in / "out"), Names{"-v name.mp4"});
 }
 
 TEST_F(CliSafety, FolderWithoutMkvFilesSaysSo) {

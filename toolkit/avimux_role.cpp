@@ -36,17 +36,6 @@ uint64_t SizeOf(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
-double DurationOf(const std::string& path) {
-  std::string text;
-  RunProgramCapture(kRole, {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path},
-                    text);
-  try {
-    return std::stod(text);
-  } catch (const std::exception&) {
-    return 0;
-  }
-}
-
 std::string PieceName(const std::string& output, const std::string& number) {
   const std::string stem = EndsWithNoCase(output, ".avi") ? output.substr(0, output.size() - 4) : output;
   return stem + "-" + number + ".avi";
@@ -82,14 +71,14 @@ int AvimuxMain(const Args& args) {
   if (s.audio != 0) argv.insert(argv.end(), {"-map", "1:a:0"});
   argv.insert(argv.end(), {"-c", "copy"});
   if (s.maxBytes != 0 && totalBytes > s.maxBytes) {
-    const Args pieces = PieceOptions(s, totalBytes, DurationOf(s.files[s.video - 1]));
+    const Args pieces = PieceOptions(s, totalBytes, MediaDuration(kRole, s.files[s.video - 1]));
     argv.insert(argv.end(), pieces.begin(), pieces.end());
     std::cerr << kRole << ": " << totalBytes << " bytes do not fit in " << s.maxBytes << ": writing pieces "
               << PieceName(s.output, "N") << std::endl;
-  } else {
-    argv.insert(argv.end(), {"-f", "avi", s.output});
+    return RunProgram(kRole, argv);
   }
-  return RunProgram(kRole, argv);
+  argv.insert(argv.end(), {"-f", "avi", s.output});
+  return RunProgramLeavingWholeFiles(kRole, argv, {{s.output}, s.files});
 }
 
 }  // namespace parvela::toolkit

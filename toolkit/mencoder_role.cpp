@@ -1,6 +1,7 @@
 // mencoder: Debian's mencoder with the same arguments. The encoder suboptions of the classic
 // command lines that today's mencoder refuses are translated, and each translation is named on
 // standard error, so that a reader of the log knows which line really ran.
+#include <cstdio>
 #include <iostream>
 #include <thread>
 
@@ -97,6 +98,24 @@ bool Has(const Args& args, const std::string& option) {
   return false;
 }
 
+// mencoder ends with status 0 when its writes fail (a full disk, a file-size limit) and leaves
+// a film cut short: one that ends well before its shortest input is taken for a failure.
+int CheckOutputLength(const OutputGuard& guard) {
+  double shortest = 0;
+  for (const std::string& input : guard.inputs) {
+    const double seconds = MediaDuration(kRole, input);
+    if (seconds > 0 && (shortest == 0 || seconds < shortest)) shortest = seconds;
+  }
+  const std::string& output = guard.outputs.front();
+  const double made = MediaDuration(kRole, output);
+  // A raw stream has no running time to read. The MPEG muxer drops the last few tenths of a
+  // second of every film.
+  if (shortest == 0 || made == 0 || made >= shortest - (0.5 + 0.01 * shortest)) return 0;
+  std::remove(output.c_str());
+  return Fail(kRole, output + " ends after " + std::to_string(made) + " s of " + std::to_string(shortest) +
+                         " s (was the disk full?); removed it", 1);
+}
+
 }  // namespace
 
 int MencoderMain(const Args& args) {
@@ -121,7 +140,17 @@ int MencoderMain(const Args& args) {
     }
   }
   for (const auto& line : notes.lines) std::cerr << kRole << ": translated " << line << std::endl;
-  return RunProgram(kRole, argv);
+  OutputGuard guard;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size()) {
+      guard.outputs.push_back(args[++i]);
+    } else if (IsFile(args[i])) {
+      guard.inputs.push_back(args[i]);
+    }
+  }
+  const int code = RunProgramLeavingWholeFiles(kRole, argv, guard);
+  if (code != 0 || guard.outputs.size() != 1 || Has(args, "-endpos")) return code;
+  return CheckOutputLength(guard);
 }
 
 }  // namespace parvela::toolkit

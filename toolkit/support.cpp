@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -128,6 +129,14 @@ int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const O
     std::cerr << role << ": removed the unfinished " << output << std::endl;
   }
   return code;
+}
+
+double MediaDuration(std::string_view role, const std::string& path) {
+  std::string text;
+  RunProgramCapture(role, {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path}, text);
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  return end != text.c_str() && seconds > 0 ? seconds : 0;
 }
 
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out) {

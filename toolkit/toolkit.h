@@ -57,6 +57,8 @@ struct OutputGuard {
 // RunProgram, and when the program fails, removes each of `outputs` it wrote to: regular files
 // changed since the start that are none of `inputs`.
 int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard);
+// The running time ffprobe gives a media file, in seconds; 0 when it gives none.
+double MediaDuration(std::string_view role, const std::string& path);
 // The same, with the program's standard output collected into `out` (small outputs only).
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out);
 

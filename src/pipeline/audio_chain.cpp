@@ -81,4 +81,14 @@ bool Conversion::Ac3Produced() {
   return false;
 }
 
+bool Conversion::MuxedFilmMade(const std::string& target, const std::string& tool) {
+  // The encoders end without an error when their writes fail (a full disk); the film left is
+  // what counts.
+  if (FileSize(Out(target)) > 0) return true;
+  Progress("Conversion Error");
+  app.host.MessageBox("Error creating " + Out(target) + ", quitting attempt. Temp files not deleted.", tool + " error",
+                      MsgIcon::Critical, MsgButtons::Ok);
+  return false;
+}
+
 }  // namespace parvela

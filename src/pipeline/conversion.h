@@ -46,6 +46,8 @@ class Conversion {
   bool ConvertAudioToAc3(ChainRoad road = ChainRoad::Mpeg2);
   void PrepareSubtitleArg();
   bool Ac3Produced();
+  // False, after the error, when the muxer left no film at `target`: the temporary files stay.
+  bool MuxedFilmMade(const std::string& target, const std::string& tool);
   std::string ValdecLine(const std::string& input, const std::string& options) const;
   std::string AacToPcmLine() const;
   std::string AftenLine() const;

@@ -52,6 +52,7 @@ void Conversion::Mpeg2RecodeRoad() {
   const std::string output = f.baseName + ".mpg";
   const std::string target = MuxTarget(output, "movie.mpg");
   Run(Mpeg2MuxLine(target));
+  if (!MuxedFilmMade(target, "Mencoder")) return;
   // No movie.mp4 here: no stage writes one, so it can only be a finished film of the user's.
   for (const char* name : {"movie.mpg", "movie.h264", "movie.ac3", "movie.wav", "movie.srt", "movie.ass", "movie.ssa"})
     Delete(name);

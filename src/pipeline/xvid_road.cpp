@@ -91,6 +91,9 @@ void Conversion::XvidRoad() {
   const std::string target = MuxTarget(output, "movie.avi");
   WriteMuxerScript(target);
   Run(Quoted(f.tools.avimuxPath) + " " + Quoted(Out("parvela.amg")));
+  // A film above the size cap comes in pieces instead: NAME-1.avi, NAME-2.avi, ...
+  const std::string firstPiece = target.substr(0, target.size() - 4) + "-1.avi";
+  if (FileSize(Out(firstPiece)) == 0 && !MuxedFilmMade(target, "avimux")) return;
   // No movie.mp4 here: no stage writes one, so it can only be a finished film of the user's.
   for (const char* name : {"movie.avi", "parvela.amg", "movie.ac3", "movie.wav", "movie.srt", "movie.ass", "movie.ssa"})
     Delete(name);

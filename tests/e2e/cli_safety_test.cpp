@@ -146,6 +146,12 @@ TEST_F(CliSafety, LimitBetweenTheFilesSizesGivesNoFilmWithShortenedAudio) {
   EXPECT_FALSE(Contains(Stdout(), "Conversion done")) << Stdout();
   EXPECT_FALSE(fs::exists(out / "film.mp4"));
   EXPECT_FALSE(fs::exists(out / "movie.wav"));
+
+  // mencoder ends with status 0 when its writes fail: the MPEG-2 road judges the film's length.
+  const int recoded = RunCli("--recode mpeg2 -o " + Q(out.path()) + " " + Q(source), "trap '' XFSZ; prlimit --fsize=700000 ");
+  EXPECT_EQ(recoded, 1) << Stdout() << Stderr();
+  EXPECT_TRUE(Contains(Stderr(), "Mencoder error: Error creating " + out / "film.mpg")) << Stderr();
+  EXPECT_FALSE(fs::exists(out / "film.mpg"));
 }
 
 TEST_F(CliSafety, SecondRunFromOneInstallationIsRefusedAndTouchesNothing) {

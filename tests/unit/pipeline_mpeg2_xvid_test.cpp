@@ -144,6 +144,30 @@ TEST_F(Reencode, Mpeg2ProgressCleanUpAndTheUsersMp4) {
   EXPECT_NE(fx.host.log.back(), "Topmost");  // no common end: the window stays not always-on-top
 }
 
+// The muxers end without an error on a full disk: a film that is not there is an error, and the
+// temporary files stay for a look; a film in pieces (above the size cap) is a film.
+TEST_F(Reencode, NoMuxedFilmIsAnErrorThatKeepsTheTemporaryFiles) {
+  fx.runner.onRun = [this](const std::string& line) {
+    const bool muxer = line.rfind(Mencoder() + " " + Q(O + "movie.mpg"), 0) == 0 || line.find("avimux_gui") != line.npos;
+    return muxer ? 0 : Play(line);
+  };
+  Convert(0);
+  EXPECT_EQ(progress, (Lines{"Extracting video/audio stream", "Encoding Mpeg2", "Conversion Error"}));
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, "Error creating " + O + "My.Film.mpg, quitting attempt. Temp files not deleted.");
+  EXPECT_EQ(fx.host.messages[0].title, "Mencoder error");
+  EXPECT_EQ(Remaining(), (Lines{"movie.ac3", "movie.mpg"}));
+
+  Convert(2);
+  ASSERT_EQ(fx.host.messages.size(), 2u);
+  EXPECT_EQ(fx.host.messages[1].title, "avimux error");
+  EXPECT_EQ(progress.back(), "Conversion Error");
+  WriteFile(O + "My.Film-1.avi", "first piece");
+  Convert(2);
+  EXPECT_EQ(fx.host.messages.size(), 2u);
+  EXPECT_EQ(progress.back(), "Conversion done");
+}
+
 TEST_F(Reencode, XvidLinesForEachSubtitleSourceDifferInTheirBlanks) {
   const std::string avi = Q(O + "movie.avi");
   const std::string rate = "8000" + kXvidOpts + "30000/1001";

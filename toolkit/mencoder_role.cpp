@@ -98,24 +98,6 @@ bool Has(const Args& args, const std::string& option) {
   return false;
 }
 
-// mencoder ends with status 0 when its writes fail (a full disk, a file-size limit) and leaves
-// a film cut short: one that ends well before its shortest input is taken for a failure.
-int CheckOutputLength(const OutputGuard& guard) {
-  double shortest = 0;
-  for (const std::string& input : guard.inputs) {
-    const double seconds = MediaDuration(kRole, input);
-    if (seconds > 0 && (shortest == 0 || seconds < shortest)) shortest = seconds;
-  }
-  const std::string& output = guard.outputs.front();
-  const double made = MediaDuration(kRole, output);
-  // A raw stream has no running time to read. The MPEG muxer drops the last few tenths of a
-  // second of every film.
-  if (shortest == 0 || made == 0 || made >= shortest - (0.5 + 0.01 * shortest)) return 0;
-  std::remove(output.c_str());
-  return Fail(kRole, output + " ends after " + std::to_string(made) + " s of " + std::to_string(shortest) +
-                         " s (was the disk full?); removed it", 1);
-}
-
 }  // namespace
 
 int MencoderMain(const Args& args) {
@@ -150,7 +132,10 @@ int MencoderMain(const Args& args) {
   }
   const int code = RunProgramLeavingWholeFiles(kRole, argv, guard);
   if (code != 0 || guard.outputs.size() != 1 || Has(args, "-endpos")) return code;
-  return CheckOutputLength(guard);
+  // mencoder ends with status 0 when its writes fail (a full disk, a file-size limit).
+  if (!CutShort(kRole, guard.outputs.front(), guard.inputs)) return 0;
+  std::remove(guard.outputs.front().c_str());
+  return 1;
 }
 
 }  // namespace parvela::toolkit

@@ -139,6 +139,20 @@ double MediaDuration(std::string_view role, const std::string& path) {
   return end != text.c_str() && seconds > 0 ? seconds : 0;
 }
 
+bool CutShort(std::string_view role, const std::string& output, const std::vector<std::string>& inputs) {
+  double shortest = 0;
+  for (const std::string& input : inputs) {
+    const double seconds = MediaDuration(role, input);
+    if (seconds > 0 && (shortest == 0 || seconds < shortest)) shortest = seconds;
+  }
+  const double made = MediaDuration(role, output);
+  // A raw stream has no running time to read. Muxers may drop the last few tenths of a second.
+  if (shortest == 0 || made == 0 || made >= shortest - (0.5 + 0.01 * shortest)) return false;
+  Fail(role, output + " ends after " + std::to_string(made) + " s of " + std::to_string(shortest) +
+                 " s: the disk may be full");
+  return true;
+}
+
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out) {
   int fds[2];
   if (pipe(fds) != 0) return Fail(role, "cannot create a pipe", kNotInstalled);

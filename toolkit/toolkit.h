@@ -59,6 +59,9 @@ struct OutputGuard {
 int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard);
 // The running time ffprobe gives a media file, in seconds; 0 when it gives none.
 double MediaDuration(std::string_view role, const std::string& path);
+// True, after an error message, when `output` ends well before the shortest of `inputs` that
+// has a running time: what a tool that goes on after failed writes leaves.
+bool CutShort(std::string_view role, const std::string& output, const std::vector<std::string>& inputs);
 // The same, with the program's standard output collected into `out` (small outputs only).
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out);
 

@@ -82,6 +82,10 @@ int Mux(const std::vector<MetaTrack>& tracks, const std::string& output) {
   argv.insert(argv.end(), {"-c", "copy", "-f", "mpegts", "-mpegts_m2ts_mode", "1", part.path});
   int code = RunProgram(kRole, argv);
   if (code != 0) return Fail(kRole, "cannot build " + output, code);
+  // ffmpeg's transport-stream muxer ends with status 0 when its writes fail.
+  std::vector<std::string> inputs;
+  for (size_t i = 0; i < tracks.size(); ++i) inputs.push_back(wrapped[i].path.empty() ? tracks[i].path : wrapped[i].path);
+  if (CutShort(kRole, part.path, inputs)) return 1;
   if (!MoveFile(part.path, output)) return Fail(kRole, "cannot write " + output);
   part.path.clear();
   return 0;

@@ -152,6 +152,11 @@ TEST_F(CliSafety, LimitBetweenTheFilesSizesGivesNoFilmWithShortenedAudio) {
   EXPECT_EQ(recoded, 1) << Stdout() << Stderr();
   EXPECT_TRUE(Contains(Stderr(), "Mencoder error: Error creating " + out / "film.mpg")) << Stderr();
   EXPECT_FALSE(fs::exists(out / "film.mpg"));
+
+  // So does ffmpeg's transport-stream muxer under tsMuxeR: the stream must hold the whole film.
+  const int ts = RunCli("--vob -o " + Q(out.path()) + " " + Q(source), "trap '' XFSZ; prlimit --fsize=1100000 ");
+  EXPECT_EQ(ts, 1) << Stdout() << Stderr();
+  EXPECT_FALSE(fs::exists(out / "film.mpg"));
 }
 
 TEST_F(CliSafety, SecondRunFromOneInstallationIsRefusedAndTouchesNothing) {

@@ -191,6 +191,11 @@ int JoinPieces(std::string_view role, std::vector<Piece>& pieces, const std::str
     auto size = std::filesystem::file_size(p.path, ec);
     p.adts = ec ? std::string() : ReadHead(p.path, static_cast<size_t>(size));
     if (!SplitAdts(p.adts, p.frames) || p.frames.empty()) return Fail(role, "the encoder wrote no ADTS stream");
+    // An encoder whose writes fail (a full disk) still ends with status 0, its stream cut short.
+    if (p.frames.size() < (p.to - p.from + kFrame - 1) / kFrame) {
+      return Fail(role, p.path + " holds " + std::to_string(p.frames.size()) + " frames, fewer than its " +
+                            std::to_string(p.to - p.from) + " samples need: the disk may be full");
+    }
     placed.push_back({&p.frames, p.from / kFrame});
   }
   // Frame k of the result decodes to samples [(k - 1) * 1024, k * 1024): the encoder primes one frame.

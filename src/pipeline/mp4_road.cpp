@@ -123,7 +123,7 @@ void Conversion::FinishMp4() {
   Progress("Cleaning temporary files");
   app.sleeper.Sleep(1000);
   app.host.DoEvents();
-  FileHandle handle;
+  FileHandle handle = kInvalidHandle;
   uint64_t size = 0;
   OpenFileAndGetSize(Mp4OutputPath(), handle, size);
   CloseFileHandle(handle);

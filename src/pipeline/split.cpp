@@ -37,7 +37,7 @@ int32_t Conversion::SplitThreshold() const {
 
 bool Conversion::SplitAndConvert() {
   f.splitThresholdKB = SplitThreshold();
-  FileHandle handle;
+  FileHandle handle = kInvalidHandle;
   uint64_t bytes = 0;
   OpenFileAndGetSize(f.strFullname, handle, bytes);
   CloseFileHandle(handle);

@@ -29,7 +29,7 @@ void Conversion::TransportStreamRoad() {
   // Only a stream this run made counts: an older NAME.mpg stays, but does not pass for it.
   const bool renamed = RenameFile(Out(f.baseName + ".m2ts"), mpg);
   app.sleeper.Sleep(100);
-  FileHandle handle;
+  FileHandle handle = kInvalidHandle;
   uint64_t size = 0;
   if (renamed) OpenFileAndGetSize(mpg, handle, size);
   CloseFileHandle(handle);

@@ -15,7 +15,7 @@ namespace parvela {
 namespace {
 
 bool NotEmpty(const std::string& path) {
-  FileHandle handle;
+  FileHandle handle = kInvalidHandle;
   uint64_t size = 0;
   OpenFileAndGetSize(path, handle, size);
   CloseFileHandle(handle);

@@ -116,20 +116,20 @@ TEST(PlayabilityRules, AudioLimits) {
 
 TEST(PlayabilityRules, Mpeg4Part2Limits) {
   EXPECT_EQ(LineFor(File(Container::Avi, {Xvid(1920, 800), Audio("ac3", 6)})),
-            "Plays on: PS3 (Xbox 360: MPEG-4 Part 2 above 1280x720)");
+            "Plays on: PS3 (Xbox 360: MPEG-4 Visual above 1280x720)");
   EXPECT_EQ(LineFor(File(Container::Avi, {Xvid(640, 352, true), Audio("mp3")})),
-            "Plays on: Xbox 360 (PS3: MPEG-4 Part 2 with GMC)");
+            "Plays on: Xbox 360 (PS3: MPEG-4 Visual with GMC)");
   EXPECT_EQ(LineFor(File(Container::Avi, {Xvid(640, 352, false, true), Audio("mp3")})),
-            "Plays on: Xbox 360 (PS3: MPEG-4 Part 2 with quarter-pixel motion)");
+            "Plays on: Xbox 360 (PS3: MPEG-4 Visual with quarter-pixel motion)");
   Stream simpleStudio = Xvid();
   simpleStudio.profile = "Simple Studio Profile";
   EXPECT_EQ(LineFor(File(Container::Avi, {simpleStudio})),
-            "Plays on: PS3 (Xbox 360: MPEG-4 Part 2 profile Simple Studio Profile)");
+            "Plays on: PS3 (Xbox 360: MPEG-4 Visual profile Simple Studio Profile)");
   // Every reason is kept; the line names the first.
   const Verdict v = Judge(File(Container::Avi, {Xvid(1920, 1080, true, true), Audio("dts")}));
-  EXPECT_EQ(v.consoles[0].reasons, (std::vector<std::string>{"MPEG-4 Part 2 with GMC",
-                                                              "MPEG-4 Part 2 with quarter-pixel motion", "DTS audio"}));
-  EXPECT_EQ(v.consoles[1].reasons, (std::vector<std::string>{"MPEG-4 Part 2 above 1280x720", "DTS audio"}));
+  EXPECT_EQ(v.consoles[0].reasons, (std::vector<std::string>{"MPEG-4 Visual with GMC",
+                                                              "MPEG-4 Visual with quarter-pixel motion", "DTS audio"}));
+  EXPECT_EQ(v.consoles[1].reasons, (std::vector<std::string>{"MPEG-4 Visual above 1280x720", "DTS audio"}));
 }
 
 // ffprobe's report as the toolkit's ffprobe writes it, with the extradata of real encodes.
@@ -201,7 +201,7 @@ TEST_F(DescribeFileTest, AviMotionFlagsComeFromTheVolHeader) {
   WriteFile(avi, "RIFF");
   PlayFfprobe(kAviReport);
   // GMC from the VOL header; every kind of PCM is LPCM to the rules.
-  EXPECT_EQ(Check(avi).Line(), "Plays on: none (PS3: MPEG-4 Part 2 with GMC; Xbox 360: LPCM audio)");
+  EXPECT_EQ(Check(avi).Line(), "Plays on: none (PS3: MPEG-4 Visual with GMC; Xbox 360: LPCM audio)");
   EXPECT_EQ(fx.runner.Lines(), std::vector<std::string>{Line(avi)});
 }
 

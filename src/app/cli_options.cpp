@@ -117,13 +117,17 @@ std::string CliUsage() {
          "      --srt-beside          burn the SRT file named like the source, beside it\n"
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
-         "      --version             show the version\n"
+         "      --version             show the version and the folder of the settings and log\n"
          "      --check               judge each FILE against the consoles' players, convert nothing\n"
          "\n"
          "Every finished file is judged too, in a last line such as \"Plays on: PS3, Xbox 360\".\n"
          "Exit status: 0 when every conversion ended without an error message, 1 when one\n"
          "showed an error, 2 for a usage error. With --check: 0 when every file plays on at\n"
-         "least one console, 1 otherwise.\n";
+         "least one console, 1 otherwise.\n"
+         "\n"
+         "Files: the settings (parvela.conf), the log (debug.log) and the lock (parvela.lock)\n"
+         "are kept beside the program when its folder may be written (a portable folder), and\n"
+         "otherwise in $XDG_CONFIG_HOME/parvela, by default ~/.config/parvela.\n";
 }
 
 namespace {

@@ -110,8 +110,9 @@ int main(int argc, char** argv) {
   const std::string appFolder = ExecutableFolder();
   const std::string stateFolder = StateFolder(appFolder);
   if (options.version) {
-    std::cout << "parvela-cli " << PARVELA_VERSION << "\n"
-              << "Settings, log and lock in " << stateFolder << "\n";
+    std::cout << "parvela-cli " << PARVELA_VERSION << "\n";
+    // A portable folder keeps them beside the program, as it always did, and says no more.
+    if (stateFolder != appFolder) std::cout << "Settings, log and lock in " << stateFolder << "\n";
     return 0;
   }
   if (options.check) {
@@ -137,7 +138,8 @@ int main(int argc, char** argv) {
   // No composed command line may start an argument with "-", so no path stays relative.
   MakePathsAbsolute(options, CurrentFolder());
   if (!PrepareStateFolder(appFolder, stateFolder)) {
-    std::cerr << "parvela-cli: cannot create " << stateFolder << " for the settings, log and lock; nothing was converted.\n";
+    std::cerr << "parvela-cli: cannot create " << stateFolder
+              << " for the settings, log and lock; nothing was converted.\n";
     return 1;
   }
   InstanceLock lock(stateFolder);

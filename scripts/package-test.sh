@@ -58,7 +58,8 @@ else
   echo "dpkg --root: the package in a scratch root, with this machine's tools and libraries"
   mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info" "$root/home/film"
   touch "$root/var/lib/dpkg/status"
-  dpkg --root="$root" --force-depends -i "$deb" >/dev/null
+  # Without the tools' packages in the scratch root, dpkg lists each dependency it lacks.
+  dpkg --root="$root" --force-depends -i "$deb" >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log"; exit 1; }
   chown nobody:nogroup "$root/home/film"
   home=$root/home/film
   as_user() { setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$home" PATH=/usr/bin:/bin "$@"; }
@@ -80,15 +81,17 @@ chmod 0644 "$user_home/film.mkv"
 usr_before=$(find "$root/usr" -printf '%P %y %s %T@\n' | sort)
 echo "parvela-cli -o ~/out ~/film.mkv, as an ordinary user"
 as_user "$cli" --version
+as_user mkdir "$home/out"  # an output folder must exist, as ever
 as_user "$cli" -o "$home/out" "$home/film.mkv"
 
 mp4=$user_home/out/film.mp4
 [ -s "$mp4" ] || fail "no MP4 was made"
-streams=$(ffprobe -v error -show_entries stream=codec_name,level -of csv=p=0 "$mp4" | tr '\n' ' ')
-[ "$streams" = "h264,41 aac,-99 " ] || fail "the MP4 holds: $streams"
+probe() { ffprobe -v error -select_streams "$1" -show_entries stream="$2" -of csv=p=0 "$mp4"; }
+streams="$(probe v codec_name,level) $(probe a codec_name,channels)"
+[ "$streams" = "h264,41 aac,2" ] || fail "the MP4 holds: $streams"
 for file in parvela.conf debug.log parvela.lock; do
   [ -f "$user_home/.config/parvela/$file" ] || fail "no $file in the user's ~/.config/parvela"
 done
 [ "$(stat -c %U "$user_home/.config/parvela/parvela.conf")" != root ] || fail "the settings belong to root"
 [ "$(find "$root/usr" -printf '%P %y %s %T@\n' | sort)" = "$usr_before" ] || fail "something under /usr changed"
-echo "Package proof passed ($mode): $mp4 holds $streams; settings in ~/.config/parvela; /usr untouched"
+echo "Package proof passed ($mode): the MP4 holds $streams; settings in ~/.config/parvela; /usr untouched"

@@ -22,8 +22,8 @@ doc=$stage/usr/share/doc/parvela
 # GStreamer elements of the decoding graph (matroskademux, ac3parse and dcaparse from -good,
 # a52dec from -ugly, avdec_* from -libav, audioconvert from -base), the window's platform
 # plugins, and the subtitle font the Mencoder folder links to.
-tools="mkvtoolnix, ffmpeg, mencoder, faad, soundstretch, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good,
- gstreamer1.0-plugins-ugly, gstreamer1.0-libav, qt6-qpa-plugins, fonts-dejavu-core"
+tools="mkvtoolnix, ffmpeg, mencoder, faad, soundstretch, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good"
+tools+=", gstreamer1.0-plugins-ugly, gstreamer1.0-libav, qt6-qpa-plugins, fonts-dejavu-core"
 
 rm -rf "$work"
 mkdir -p "$stage"
@@ -64,8 +64,7 @@ Version: $version
 Architecture: $arch
 Maintainer: $maintainer
 Installed-Size: $(du -sk --exclude=DEBIAN "$stage" | cut -f1)
-Depends: $shlibs,
- $tools
+Depends: $shlibs, $tools
 Section: video
 Priority: optional
 Description: convert Matroska films for the PlayStation 3 and the Xbox 360

@@ -100,7 +100,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
 
 std::string CliUsage() {
   return "Usage: parvela-cli [options] FILE.mkv|FOLDER\n"
-         "       parvela-cli --check FILE...\n"
+         "   or: parvela-cli --check FILE...\n"
          "Converts a Matroska file, or every MKV file of a folder, into a file the PS3 and the\n"
          "Xbox 360 play (by default an MP4 with the source's H.264 video and AAC audio).\n"
          "\n"

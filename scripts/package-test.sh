@@ -40,7 +40,7 @@ if [ "$mode" = "--chroot" ]; then
   else
     tar -C "$root" -xf "$base"
   fi
-  for fs in proc dev; do
+  for fs in proc dev dev/pts; do
     mount --bind "/$fs" "$root/$fs"
     mounted+=("$root/$fs")
   done

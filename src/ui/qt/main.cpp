@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
 
   qt::QtWindowHost host;
   // The window reads the settings at start and writes them when it closes, and its conversions
-  // share the report with any other run: one window or command-line run per installation.
+  // share the report with any other run: one window or command-line run per state folder.
   const std::string appFolder = ExecutableFolder();
   const std::string stateFolder = StateFolder(appFolder);
   if (!PrepareStateFolder(appFolder, stateFolder)) {

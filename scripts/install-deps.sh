@@ -17,6 +17,8 @@ packages=(
   xvfb xauth x11-utils
   # Hardening: libFuzzer (clang's runtime), and prlimit for the full-disk test.
   clang-14 libclang-rt-14-dev util-linux
+  # The Debian package (scripts/package.sh) and its proof in a scratch root or a fresh system.
+  dpkg-dev help2man lintian debootstrap
 )
 
 missing=()

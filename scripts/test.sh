@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite (unit and end-to-end), then
-# the whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, then every
-# fuzz target briefly (clang, a build folder of its own).
+# builds the Debian package and proves it, then runs the whole suite once more under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz target briefly (clang, a build
+# folder of its own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/build.sh
 jobs=$(nproc)
 (cd build && ctest --output-on-failure -j"$jobs" "$@")
+
+# The Debian package, and its proof in a scratch root as an ordinary user (seconds; the proof in
+# a fresh Debian, scripts/package-test.sh --chroot, takes minutes and the network: run by hand).
+./scripts/package.sh
+./scripts/package-test.sh
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVELA_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j"$jobs"

@@ -103,7 +103,7 @@ bool Form1::ReadInfo(const std::string& sourcePath) {
   // A report left over from an interrupted run must not pass for this source's.
   DeleteFile(app.InfoReportPath());
   app.runner.RunAndWait(Quoted(tools.strMKVInfo) + " " + Quoted(source) + " -o " +
-                        Quoted(app.appFolder + kSep + "info.txt"));
+                        Quoted(app.InfoReportPath()));
   // A failed inspection leaves the source uninspected, so that "Convert" tries again.
   if (!WaitForReport(app)) {
     app.sourceInfo.videoKind.clear();

@@ -10,8 +10,10 @@
 
 namespace parvela {
 
-std::string Application::DebugLogPath() const { return appFolder + kSep + "debug.log"; }
-std::string Application::InfoReportPath() const { return appFolder + kSep + "info.txt"; }
+// One spelling serves the existence test, the reader and the writer on case-sensitive systems.
+std::string Application::SettingsPath() const { return stateFolder + kSep + "parvela.conf"; }
+std::string Application::DebugLogPath() const { return stateFolder + kSep + "debug.log"; }
+std::string Application::InfoReportPath() const { return stateFolder + kSep + "info.txt"; }
 
 std::string ExecutableFolder() {
   std::error_code ec;

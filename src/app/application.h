@@ -20,12 +20,16 @@ struct Application {
   Application(std::string appFolder, std::string homeFolder, ProcessRunner& runner, WindowHost& host,
               Sleeper& sleeper)
       : appFolder(std::move(appFolder)),
+        stateFolder(this->appFolder),
         homeFolder(std::move(homeFolder)),
         runner(runner),
         host(host),
         sleeper(sleeper) {}
 
   std::string appFolder;   // folder of the running executable, without trailing separator
+  // Where the settings, the log, the reports and the lock live (StateFolder in
+  // app/state_folder.h); the application folder unless a front end says otherwise.
+  std::string stateFolder;
   std::string homeFolder;  // the user's home folder with a trailing separator (design-time folders)
   SourceInfo sourceInfo;
   bool bBatch = false;
@@ -42,6 +46,7 @@ struct Application {
   // Free bytes on the file system of a folder: a seam, so that a test can play a full disk.
   std::function<bool(const std::string& folder, uint64_t& bytes)> freeSpace = FreeSpace;
 
+  std::string SettingsPath() const;
   std::string DebugLogPath() const;
   std::string InfoReportPath() const;
 };

@@ -100,7 +100,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
 
 std::string CliUsage() {
   return "Usage: parvela-cli [options] FILE.mkv|FOLDER\n"
-         "       parvela-cli --check FILE...\n"
+         "   or: parvela-cli --check FILE...\n"
          "Converts a Matroska file, or every MKV file of a folder, into a file the PS3 and the\n"
          "Xbox 360 play (by default an MP4 with the source's H.264 video and AAC audio).\n"
          "\n"
@@ -117,13 +117,18 @@ std::string CliUsage() {
          "      --srt-beside          burn the SRT file named like the source, beside it\n"
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
-         "      --version             show the version\n"
+         "      --version             show the version (and the folder of the settings and log\n"
+         "                            when they are not kept beside the program)\n"
          "      --check               judge each FILE against the consoles' players, convert nothing\n"
          "\n"
          "Every finished file is judged too, in a last line such as \"Plays on: PS3, Xbox 360\".\n"
          "Exit status: 0 when every conversion ended without an error message, 1 when one\n"
          "showed an error, 2 for a usage error. With --check: 0 when every file plays on at\n"
-         "least one console, 1 otherwise.\n";
+         "least one console, 1 otherwise.\n"
+         "\n"
+         "Files: the settings (parvela.conf), the log (debug.log) and the lock (parvela.lock)\n"
+         "are kept beside the program when its folder may be written (a portable folder), and\n"
+         "otherwise in $XDG_CONFIG_HOME/parvela, by default ~/.config/parvela.\n";
 }
 
 namespace {

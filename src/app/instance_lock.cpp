@@ -8,7 +8,7 @@
 
 namespace parvela {
 
-InstanceLock::InstanceLock(const std::string& appFolder) : path_(appFolder + kSep + "parvela.lock") {
+InstanceLock::InstanceLock(const std::string& stateFolder) : path_(stateFolder + kSep + "parvela.lock") {
   fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   held_ = fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
 }

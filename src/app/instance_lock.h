@@ -1,15 +1,15 @@
-// One run at a time per application folder: two runs would share its report and settings.
+// One run at a time per state folder: two runs would share its report and settings.
 #pragma once
 
 #include <string>
 
 namespace parvela {
 
-// Holds an exclusive lock on "parvela.lock" in the application folder for its lifetime. The
+// Holds an exclusive lock on "parvela.lock" in the state folder for its lifetime. The
 // lock goes with the process, however it ends, and is not inherited by the tools it starts.
 class InstanceLock {
  public:
-  explicit InstanceLock(const std::string& appFolder);
+  explicit InstanceLock(const std::string& stateFolder);
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;

@@ -12,6 +12,7 @@
 #include "app/application.h"
 #include "app/cli_options.h"
 #include "app/instance_lock.h"
+#include "app/state_folder.h"
 #include "fsutil/fsutil.h"
 #include "playability/playability.h"
 #include "process/process.h"
@@ -106,8 +107,12 @@ int main(int argc, char** argv) {
     std::cout << CliUsage();
     return 0;
   }
+  const std::string appFolder = ExecutableFolder();
+  const std::string stateFolder = StateFolder(appFolder);
   if (options.version) {
     std::cout << "parvela-cli " << PARVELA_VERSION << "\n";
+    // A portable folder keeps them beside the program, as it always did, and says no more.
+    if (stateFolder != appFolder) std::cout << "Settings, log and lock in " << stateFolder << "\n";
     return 0;
   }
   if (options.check) {
@@ -132,9 +137,14 @@ int main(int argc, char** argv) {
   std::signal(SIGTERM, OnInterrupt);
   // No composed command line may start an argument with "-", so no path stays relative.
   MakePathsAbsolute(options, CurrentFolder());
-  InstanceLock lock(ExecutableFolder());
+  if (!PrepareStateFolder(appFolder, stateFolder)) {
+    std::cerr << "parvela-cli: cannot create " << stateFolder
+              << " for the settings, log and lock; nothing was converted.\n";
+    return 1;
+  }
+  InstanceLock lock(stateFolder);
   if (!lock.Held()) {
-    std::cerr << "parvela-cli: another Parvela run is using " << ExecutableFolder()
+    std::cerr << "parvela-cli: another Parvela run is using " << stateFolder
               << " (its report and settings); nothing was converted. Try again when it has ended.\n";
     return 1;
   }
@@ -142,7 +152,8 @@ int main(int argc, char** argv) {
   PosixProcessRunner runner(options.verbose);
   HeadlessHost host;
   RealSleeper sleeper;
-  Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
+  Application app(appFolder, UserHomeFolder(), runner, host, sleeper);
+  app.stateFolder = stateFolder;
   auto graph = MakeDefaultGraphBackend(host);
   app.graph = graph.get();
   app.argumentText = options.argumentText;

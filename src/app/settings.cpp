@@ -1,4 +1,4 @@
-// The ten-line settings file beside the executable: read once at start, rewritten per conversion.
+// The ten-line settings file in the state folder: read once at start, rewritten per conversion.
 #include <charconv>
 #include <cstdlib>
 #include <optional>
@@ -11,9 +11,6 @@
 namespace parvela {
 
 namespace {
-
-// One spelling serves the existence test, the reader and the writer on case-sensitive systems.
-std::string SettingsPath(const Application& app) { return app.appFolder + kSep + "parvela.conf"; }
 
 // Hands out the lines one by one. Past the end it keeps giving the last line read, as the
 // original reader left its buffer untouched when a read failed.
@@ -60,7 +57,7 @@ void Form1::LoadSettings() {
   Sub_RegisterServer(0, app.appFolder + kSep + "FSFWrap.dll", true);
   Sub_RegisterServer(0, app.appFolder + kSep + "WAVDEST.AX", true);
 
-  const std::string path = SettingsPath(app);
+  const std::string path = app.SettingsPath();
   if (!FileIsPresent(path)) return;
   std::vector<std::string> lines;
   ReadTextLines(path, lines);  // a file that cannot be read yields no line at all
@@ -81,7 +78,7 @@ void Form1::LoadSettings() {
 }
 
 void Form1::SaveSettings() {
-  const std::string path = SettingsPath(app);
+  const std::string path = app.SettingsPath();
   DeleteFile(path);  // a read-only file stays, and the writer below leaves it alone too
   WriteTextLines(path, {tools.strMKV, tools.strFF, tools.strMP4, txtTMP.Text(),
                         NumberText(chkVob.Value()), NumberText(Check1.Value()), strMKVPath,

@@ -140,7 +140,7 @@ void Form1::cmdFolder_Click() {
 }
 
 void Form1::Form_DblClick() {
-  const std::string batchFile = app.appFolder + kSep + "register.bat";
+  const std::string batchFile = app.stateFolder + kSep + "register.bat";
   DeleteFile(batchFile);  // a read-only file stays, and is not written either
   WriteTextLines(batchFile, {RegisterLine(app.appFolder + kSep + "FSFWrap.dll"),
                              RegisterLine(app.appFolder + kSep + "WAVDEST.AX")});

@@ -15,7 +15,7 @@ namespace parvela {
 void Conversion::TransportStreamRoad() {
   Progress("Adjusting Header");
   app.host.DoEvents();
-  RewriteH264Header(app.runner, app.appFolder, f.outputFolder);
+  RewriteH264Header(app.runner, app.stateFolder, f.outputFolder);
   Progress("Muxing MPEG PS");
   app.host.DoEvents();
   TsAudioToAc3();

@@ -114,7 +114,7 @@ Verdict CheckFile(Application& app, const std::string& path, const std::string& 
   }
   MediaFile file;
   std::string error;
-  const std::string report = reportPath.empty() ? app.appFolder + kSep + "probe.json" : reportPath;
+  const std::string report = reportPath.empty() ? app.stateFolder + kSep + "probe.json" : reportPath;
   if (!DescribeFile(app.runner, ffprobe, report, path, file, error)) {
     return Refused(error);
   }

@@ -63,8 +63,8 @@ bool DescribeFile(ProcessRunner& runner, const std::string& ffprobePath, const s
                   const std::string& path, MediaFile& file, std::string& error);
 
 // The front ends' one call: describes and judges a finished file with the application's tools.
-// The report goes to "probe.json" in the application folder, or to `reportPath` when given (a
-// run that does not hold the application folder).
+// The report goes to "probe.json" in the state folder, or to `reportPath` when given (a run
+// that does not hold the state folder's lock).
 Verdict CheckFile(Application& app, const std::string& path, const std::string& reportPath = {});
 
 }  // namespace playability

@@ -6,8 +6,8 @@
 
 namespace parvela {
 
-void RewriteH264Header(ProcessRunner& runner, const std::string& appFolder, const std::string& outputFolder) {
-  const std::string toolFolder = appFolder + kSep + "h264info" + kSep;
+void RewriteH264Header(ProcessRunner& runner, const std::string& toolHome, const std::string& outputFolder) {
+  const std::string toolFolder = toolHome + kSep + "h264info" + kSep;
   const std::string ini = toolFolder + "h264info.ini";
   DeleteFile(ini);
   // Unquoted values: the tool takes everything after "=" as the path.

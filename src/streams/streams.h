@@ -13,7 +13,8 @@ void PatchH264Level(const std::string& path);
 
 // Has h264info copy outputFolder's movie_raw.h264 to movie.h264 with its headers rewritten:
 // its ini file beside it is written afresh, the tool runs hidden, and movie_raw.h264 is deleted
-// whatever the tool did. outputFolder ends in the separator.
-void RewriteH264Header(ProcessRunner& runner, const std::string& appFolder, const std::string& outputFolder);
+// whatever the tool did. toolHome holds h264info/ (the application folder, or a state folder
+// with a link to the tool there); outputFolder ends in the separator.
+void RewriteH264Header(ProcessRunner& runner, const std::string& toolHome, const std::string& outputFolder);
 
 }  // namespace parvela

@@ -6,6 +6,7 @@
 
 #include "app/application.h"
 #include "app/instance_lock.h"
+#include "app/state_folder.h"
 #include "dshow/dshow.h"
 #include "process/process.h"
 #include "ui/form1.h"
@@ -37,10 +38,17 @@ int main(int argc, char** argv) {
 
   qt::QtWindowHost host;
   // The window reads the settings at start and writes them when it closes, and its conversions
-  // share the report with any other run: one window or command-line run per installation.
-  InstanceLock lock(ExecutableFolder());
+  // share the report with any other run: one window or command-line run per state folder.
+  const std::string appFolder = ExecutableFolder();
+  const std::string stateFolder = StateFolder(appFolder);
+  if (!PrepareStateFolder(appFolder, stateFolder)) {
+    host.MessageBox("Parvela cannot create " + stateFolder + " for its settings, log and lock.", "Parvela",
+                    MsgIcon::Critical, MsgButtons::Ok);
+    return 1;
+  }
+  InstanceLock lock(stateFolder);
   if (!lock.Held()) {
-    host.MessageBox("Another Parvela run is using " + ExecutableFolder() +
+    host.MessageBox("Another Parvela run is using " + stateFolder +
                         " (its report and settings). Close that window, or wait until its conversion has ended, "
                         "and start Parvela again.",
                     "Parvela", MsgIcon::Critical, MsgButtons::Ok);
@@ -49,7 +57,8 @@ int main(int argc, char** argv) {
   PosixProcessRunner runner;
   runner.SetWaitPump(qt::PumpWindowEvents);
   qt::PumpingSleeper sleeper;
-  Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
+  Application app(appFolder, UserHomeFolder(), runner, host, sleeper);
+  app.stateFolder = stateFolder;
   auto graph = CreateGraphBackend(host);
   app.graph = graph.get();
   app.argumentText = ArgumentText(argc, argv);

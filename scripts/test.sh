@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite (unit and end-to-end), then
-# the whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, then every
-# fuzz target briefly (clang, a build folder of its own).
+# the 32-bit Windows build's tests under wine (build-win32/), then the whole suite once more
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz target briefly (clang,
+# a build folder of its own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/build.sh
 jobs=$(nproc)
 (cd build && ctest --output-on-failure -j"$jobs" "$@")
+
+# The Windows side: cross-built, its unit tests and parvela-cli.exe under wine.
+./scripts/build-windows.sh
+(cd build-win32 && ctest --output-on-failure -j"$jobs")
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVELA_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j"$jobs"

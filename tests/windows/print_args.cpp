@@ -1,0 +1,13 @@
+// A child for the Win32 runner test: writes each argument after the first, as the C runtime
+// split it, into the file the first names, one per line between brackets; exits with the
+// number of arguments it wrote.
+#include <cstdio>
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 100;
+  std::FILE* out = std::fopen(argv[1], "wb");
+  if (!out) return 101;
+  for (int i = 2; i < argc; ++i) std::fprintf(out, "[%s]\n", argv[i]);
+  std::fclose(out);
+  return argc - 2;
+}

@@ -21,12 +21,15 @@ struct Application {
               Sleeper& sleeper)
       : appFolder(std::move(appFolder)),
         homeFolder(std::move(homeFolder)),
+        dialogFolder(this->homeFolder),
         runner(runner),
         host(host),
         sleeper(sleeper) {}
 
   std::string appFolder;   // folder of the running executable, without trailing separator
   std::string homeFolder;  // the user's home folder with a trailing separator (design-time folders)
+  std::string dialogFolder;  // where the dialogs start before a folder is remembered: homeFolder,
+                             // or DialogStartFolder() where the platform has one of its own
   SourceInfo sourceInfo;
   bool bBatch = false;
   bool bCmdLine = false;
@@ -50,5 +53,7 @@ struct Application {
 std::string ExecutableFolder();
 // The user's home folder with a trailing separator.
 std::string UserHomeFolder();
+// The dialogs' design-time start folder: the home folder, "C:\" on Windows.
+std::string DialogStartFolder();
 
 }  // namespace parvela

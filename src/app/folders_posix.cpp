@@ -30,4 +30,6 @@ std::string UserHomeFolder() {
   return home;
 }
 
+std::string DialogStartFolder() { return UserHomeFolder(); }
+
 }  // namespace parvela

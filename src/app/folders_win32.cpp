@@ -19,4 +19,7 @@ std::string ExecutableFolder() {
 // The design-time output folder of the window: the second drive, as the program always had it.
 std::string UserHomeFolder() { return "D:\\"; }
 
+// The dialogs' design-time start folder: the system drive, as the program always had it.
+std::string DialogStartFolder() { return "C:\\"; }
+
 }  // namespace parvela

@@ -4,7 +4,7 @@
 # settings file whose name is case-sensitive) or start POSIX programs; the Win32 seams test
 # stands for their platform side.
 list(FILTER PARVELA_UNIT_TESTS EXCLUDE REGEX "/(fsutil_cleanup|fsutil_helpers|pipeline_[a-z0-9_]+|process|startup_batch|analysis_inspection|settings_file|playability|cli_options|ui_dialogs)_test\\.cpp$")
-list(APPEND PARVELA_UNIT_TESTS ${CMAKE_CURRENT_LIST_DIR}/win32_seams_test.cpp)
+list(APPEND PARVELA_UNIT_TESTS ${CMAKE_CURRENT_LIST_DIR}/win32_seams_test.cpp ${CMAKE_CURRENT_LIST_DIR}/win32_roads_test.cpp)
 
 # The child the runner test starts, beside the test program.
 add_executable(parvela_print_args ${CMAKE_CURRENT_LIST_DIR}/print_args.cpp)

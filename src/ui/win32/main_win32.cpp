@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   Win32ProcessRunner runner;
   win32::PumpingSleeper sleeper(host);
   Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
+  app.dialogFolder = DialogStartFolder();
   auto graph = CreateGraphBackend(host);
   app.graph = graph.get();
   app.argumentText = ArgumentText(argc, argv);

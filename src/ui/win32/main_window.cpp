@@ -2,9 +2,12 @@
 #include "ui/win32/main_window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <string>
 
+#include "fsutil/fsutil.h"
+#include "playability/playability.h"
 #include "process/process.h"
 #include "ui/progress_counter.h"
 
@@ -16,6 +19,9 @@ constexpr const char* kClassName = "ParvelaForm1";
 constexpr int kFirstId = 100;
 constexpr int kWidth = 640;
 constexpr int kHeight = 420;
+// Posted after a drop has been answered, so the program it came from is not kept waiting.
+constexpr UINT kDroppedFile = WM_APP + 1;
+constexpr UINT kDroppedFolder = WM_APP + 2;
 
 std::string TextOf(HWND hwnd) {
   std::string text(static_cast<size_t>(GetWindowTextLengthA(hwnd)) + 1, '\0');
@@ -63,7 +69,8 @@ MainWindow::MainWindow(Form1& form, Win32WindowHost& host) : form_(form), host_(
                           nullptr, windowClass.hInstance, nullptr);
   BuildControls();
   host_.Attach(window_);
-  form_.onOutputFinished = nullptr;
+  form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
+  DragAcceptFiles(window_, TRUE);
   RunHandler([this] { form_.Form_Load(); });
 }
 
@@ -186,6 +193,26 @@ void MainWindow::UpdateProgressBar() {
   SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(counter->value), 0);
 }
 
+void MainWindow::ShowVerdict(const std::string& outputPath) {
+  SetWindowTextA(verdict_, playability::CheckFile(form_.app, outputPath).Line().c_str());
+  ShowWindow(verdict_, SW_SHOWNA);
+}
+
+// A dropped MKV file or folder is taken as if chosen in the dialog of "File" or "Folder".
+void MainWindow::OnDrop(HDROP drop) {
+  char path[MAX_PATH] = "";
+  const bool one = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) >= 1 && DragQueryFileA(drop, 0, path, MAX_PATH) > 0;
+  DragFinish(drop);
+  if (busy_ || !one) return;
+  dropped_ = path;
+  const bool mkv = dropped_.size() > 4 && lstrcmpiA(dropped_.c_str() + dropped_.size() - 4, ".mkv") == 0;
+  if (FolderExists(dropped_)) {
+    PostMessageA(window_, kDroppedFolder, 0, 0);
+  } else if (mkv && FileIsPresent(dropped_)) {
+    PostMessageA(window_, kDroppedFile, 0, 0);
+  }
+}
+
 void MainWindow::OnClose() {
   if (!busy_) {
     DestroyWindow(window_);
@@ -220,6 +247,17 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_LBUTTONDBLCLK:  // the window's own background: controls take their own clicks
       RunHandler([this] { form_.Form_DblClick(); });
+      return 0;
+    case WM_DROPFILES:
+      OnDrop(reinterpret_cast<HDROP>(wParam));
+      return 0;
+    case kDroppedFile:
+      host_.AnswerNextFileDialog(dropped_);
+      RunHandler([this] { form_.Command1_Click(); });
+      return 0;
+    case kDroppedFolder:
+      host_.AnswerNextFolderDialog(dropped_);
+      RunHandler([this] { form_.cmdFolder_Click(); });
       return 0;
     case WM_CLOSE:
       OnClose();

@@ -5,7 +5,10 @@
 
 #include "ui/win32/win32_host.h"  // first: it brings windows.h without its MessageBox macro
 
+#include <shellapi.h>
+
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "ui/form1.h"
@@ -39,6 +42,8 @@ class MainWindow {
   void List(RECT place, ComboBox& model);
   void Options(RECT first, OptionButtons& model);
   void UpdateProgressBar();
+  void ShowVerdict(const std::string& outputPath);
+  void OnDrop(HDROP drop);
   void OnClose();
 
   Form1& form_;
@@ -46,6 +51,8 @@ class MainWindow {
   HWND window_ = nullptr;
   HWND tips_ = nullptr;
   HWND bar_ = nullptr;
+  HWND verdict_ = nullptr;
+  std::string dropped_;
   HFONT font_ = nullptr;
   HFONT bold_ = nullptr;
   std::vector<View> views_;

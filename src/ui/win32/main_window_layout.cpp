@@ -58,7 +58,11 @@ void MainWindow::BuildControls() {
   f.lblMulti.Observe([this] { UpdateProgressBar(); });
   UpdateProgressBar();
 
-  Label({14, 388, 400, 20}, f.Label3);
+  // Whether the file just made plays on the consoles; hidden until a conversion finishes one.
+  verdict_ = CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | SS_LEFT | SS_ENDELLIPSIS, 14, 372, 496, 16, window_,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(verdict_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  Label({14, 392, 400, 20}, f.Label3);
   Push({520, 378, 106, 32}, f.Command2, true);
 }
 

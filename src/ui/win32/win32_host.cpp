@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <utility>
 #include <vector>
 
 namespace parvela::win32 {
@@ -52,6 +53,7 @@ MsgAnswer Win32WindowHost::MessageBox(const std::string& text, const std::string
 }
 
 std::string Win32WindowHost::OpenFileDialog(const OpenFileRequest& request) {
+  if (!nextFile_.empty()) return std::exchange(nextFile_, std::string());
   // The filter is "name\0pattern\0\0".
   std::string filter = request.filterName + '\0' + request.filterPattern + '\0' + '\0';
   std::vector<char> chosen(MAX_PATH * 4, '\0');
@@ -69,6 +71,7 @@ std::string Win32WindowHost::OpenFileDialog(const OpenFileRequest& request) {
 }
 
 std::string Win32WindowHost::BrowseForFolder(const std::string& title) {
+  if (!nextFolder_.empty()) return std::exchange(nextFolder_, std::string());
   BROWSEINFOA browse{};
   browse.hwndOwner = window_;
   browse.lpszTitle = title.c_str();

@@ -17,6 +17,9 @@ class Win32WindowHost : public WindowHost {
  public:
   void Attach(HWND window) { window_ = window; }
   void SetBusy(bool busy) { busy_ = busy; }
+  // A file or folder dropped on the window stands for the next dialog's answer.
+  void AnswerNextFileDialog(std::string path) { nextFile_ = std::move(path); }
+  void AnswerNextFolderDialog(std::string path) { nextFolder_ = std::move(path); }
   MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                        MsgButtons buttons) override;
   std::string OpenFileDialog(const OpenFileRequest& request) override;
@@ -28,6 +31,7 @@ class Win32WindowHost : public WindowHost {
  private:
   HWND window_ = nullptr;
   bool busy_ = false;
+  std::string nextFile_, nextFolder_;
 };
 
 // Waits while the window keeps painting.

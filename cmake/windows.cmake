@@ -28,8 +28,11 @@ function(parvela_windows_front_ends)
 
   # The window: a native Win32 view over Form1 (Debian has no Qt for mingw).
   file(GLOB PARVELA_WIN32_VIEW ${CMAKE_SOURCE_DIR}/src/ui/win32/*.cpp)
-  add_executable(parvela WIN32 ${PARVELA_WIN32_VIEW})
-  target_link_libraries(parvela PRIVATE parvela_core comctl32 comdlg32 shell32)
+  list(FILTER PARVELA_WIN32_VIEW EXCLUDE REGEX "/main_win32\\.cpp$")
+  add_library(parvela_win32_view STATIC ${PARVELA_WIN32_VIEW})
+  target_link_libraries(parvela_win32_view PUBLIC parvela_core comctl32 comdlg32 shell32)
+  add_executable(parvela WIN32 ${CMAKE_SOURCE_DIR}/src/ui/win32/main_win32.cpp)
+  target_link_libraries(parvela PRIVATE parvela_win32_view)
   # A window program: main() as its entry, no console.
   target_link_options(parvela PRIVATE -mwindows)
   set_target_properties(parvela PROPERTIES ENABLE_EXPORTS ON RUNTIME_OUTPUT_DIRECTORY ${PARVELA_APP_DIR})

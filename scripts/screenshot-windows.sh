@@ -13,7 +13,7 @@ if [ "${1:-}" != "--on-display" ]; then
 fi
 out=$2
 # The sample lies in /mnt/Films of a private mount namespace when one can be had, so the picture
-# shows no folder of this machine; wine then needs a prefix (and server) of its own in there.
+# shows no folder of this machine.
 films=""
 if [ -n "${PARVELA_SHOT_NS:-}" ]; then
   mount -t tmpfs -o size=64m parvela-shot /mnt && films=/mnt/Films
@@ -22,8 +22,9 @@ elif [ "$(id -u)" -eq 0 ] && [[ "$out" != /mnt* ]] && unshare --mount true 2>/de
 fi
 work=$(mktemp -d -t parvela-winshot.XXXXXX)
 films=${films:-$work/Films}
-prefix=$PWD/build-win32/wineprefix
-[ -n "${PARVELA_SHOT_NS:-}" ] && prefix=$work/wineprefix
+# A wine prefix of its own: wine's desktop keeps the display of the prefix's first program, and
+# a server of the test prefix would not see the private /mnt.
+prefix=$work/wineprefix
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 cp -a build-win32/app "$work/app"
 rm -f "$work/app/parvela.conf" "$work/app/debug.log" "$work/app/info.txt" "$work/app/parvela.lock"

@@ -20,3 +20,11 @@ add_test(NAME windows.cli_under_wine
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/cli_under_wine.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
                  ${PARVELA_APP_DIR} ${PARVELA_LINUX_APP_DIR} ${CMAKE_BINARY_DIR}/tests/parvela_wine_bridge.exe)
 set_tests_properties(windows.cli_under_wine PROPERTIES LABELS e2e TIMEOUT 300)
+
+# The Win32 window over the model: wine needs a display for windows, so these run on Xvfb, in a
+# wine prefix of their own (wine's desktop keeps the display of the prefix's first program).
+add_executable(parvela_win32_view_tests ${CMAKE_CURRENT_LIST_DIR}/win32_view_test.cpp)
+target_link_libraries(parvela_win32_view_tests PRIVATE parvela_win32_view parvela_test_support GTest::gtest_main)
+set_target_properties(parvela_win32_view_tests PROPERTIES ENABLE_EXPORTS ON
+                      CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;--display;${CMAKE_BINARY_DIR}/wineprefix-gui")
+gtest_discover_tests(parvela_win32_view_tests PROPERTIES LABELS gui RESOURCE_LOCK wine-gui DISCOVERY_TIMEOUT 120)

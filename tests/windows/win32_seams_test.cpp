@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <iostream>
+#include <thread>
 
 #include "app/registration.h"
 #include "dshow/component_registry.h"
@@ -58,6 +60,25 @@ TEST(Win32ProcessRunner, MissingProgramGivesMinusOneAndThePumpRuns) {
   TempDir dir;
   EXPECT_EQ(runner.RunAndWait(Quoted(PrintArgsProgram()) + " " + Quoted(dir.path() + "\\p.txt")), 0);
   EXPECT_GE(pumps, 0);  // a quick child may end before the first pump; the wait must still end
+}
+
+TEST(Win32ProcessRunner, AnInterruptedFrontEndEndsTheRunningTool) {
+  Win32ProcessRunner runner;
+  int code = 0;
+  std::atomic<bool> ended{false};
+  const DWORD start = GetTickCount();
+  std::thread front([&] {
+    code = runner.RunAndWait(Quoted(PrintArgsProgram()) + " --wait");
+    ended = true;
+  });
+  // Again and again, in case the first comes before the tool has started.
+  while (!ended && GetTickCount() - start < 30000) {
+    Sleep(200);
+    TerminateRunningTool();
+  }
+  front.join();
+  EXPECT_EQ(code, 1);
+  EXPECT_LT(GetTickCount() - start, 30000u);
 }
 
 TEST(Win32FileHelpers, ListingsSizesAndDeletesAsWindowsHasThem) {

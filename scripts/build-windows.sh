@@ -2,14 +2,14 @@
 # Builds the 32-bit Windows program with Debian's mingw-w64 cross compiler into build-win32/,
 # lays out its application folder (build-win32/app/) and zips it as build-win32/parvela-win32.zip.
 # Installs what is missing first (as root, or with sudo): the cross compiler, wine and wine32
-# (the i386 architecture is added for it) to run the tests, GoogleTest's sources and nlohmann's
+# (the i386 architecture is added for it) and Xvfb to run the tests, GoogleTest's sources and nlohmann's
 # JSON headers for the build, zip, file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-packages=(g++-mingw-w64-i686 wine wine32 zip file cmake make googletest nlohmann-json3-dev)
+packages=(g++-mingw-w64-i686 wine wine32 xvfb xauth zip file cmake make googletest nlohmann-json3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the 32-bit Windows program with Debian's mingw-w64 cross compiler into build-win32/,
 # lays out its application folder (build-win32/app/) and zips it as build-win32/parvela-win32.zip.
-# Installs what is missing first (as root, or with sudo): the cross compiler, wine and wine32
-# (the i386 architecture is added for it) and Xvfb to run the tests, GoogleTest's sources and nlohmann's
-# JSON headers for the build, zip, file.
+# Installs what is missing first (as root, or with sudo): the cross compiler; wine, wine32 (the
+# i386 architecture is added for it) and Xvfb to run the tests; GoogleTest's sources and
+# nlohmann's JSON headers for the build; zip and file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite (unit and end-to-end), then
-# builds the Debian package and proves it, then runs the whole suite once more under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz target briefly (clang, a build
-# folder of its own).
+# builds the Debian package and proves it, then the 32-bit Windows build's tests under wine
+# (build-win32/), then the whole suite once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then every fuzz target briefly (clang, a build folder of its own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -14,6 +14,10 @@ jobs=$(nproc)
 # a fresh Debian, scripts/package-test.sh --chroot, takes minutes and the network: run by hand).
 ./scripts/package.sh
 ./scripts/package-test.sh
+
+# The Windows side: cross-built, its unit tests and parvela-cli.exe under wine.
+./scripts/build-windows.sh
+(cd build-win32 && ctest --output-on-failure -j"$jobs")
 
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVELA_SANITIZE=ON >/dev/null
 cmake --build build-sanitize -j"$jobs"

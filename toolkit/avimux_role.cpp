@@ -15,6 +15,7 @@
 #include <iostream>
 
 #include "role_files.h"
+#include "drive_paths.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -28,7 +29,7 @@ bool ReadScript(const std::string& path, MuxScript& s, std::string& error) {
     error = "cannot read the script " + path;
     return false;
   }
-  return ParseMuxScript(ReadHead(path, kOrderFileLimit), s, error);
+  return ParseMuxScript(LinuxPaths(ReadHead(path, kOrderFileLimit)), s, error);
 }
 
 uint64_t SizeOf(const std::string& path) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "role_files.h"
+#include "drive_paths.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -70,7 +71,7 @@ int H264InfoMain(const Args& args) {
   if (!args.empty()) return Fail(kRole, "takes no arguments; the paths come from h264info.ini beside it");
   const std::string ini = FolderOf(InvokedAs()) + "h264info.ini";
   if (!IsFile(ini)) return Fail(kRole, "cannot read " + ini, kInputMissing);
-  const IniPaths paths = ParseH264InfoIni(ReadHead(ini, kOrderFileLimit));
+  const IniPaths paths = ParseH264InfoIni(LinuxPaths(ReadHead(ini, kOrderFileLimit)));
   if (paths.input.empty() || paths.output.empty()) {
     return Fail(kRole, ini + " names no InputPath= and OutputPath= in its [Paths] section");
   }

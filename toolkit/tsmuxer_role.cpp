@@ -8,6 +8,7 @@
 
 #include "streams/h264_sps.h"
 #include "role_files.h"
+#include "drive_paths.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -19,7 +20,7 @@ constexpr const char* kRole = "tsMuxeR";
 int ReadMeta(const std::string& path, std::vector<MetaTrack>& tracks) {
   if (!IsFile(path)) return FailMissing(kRole, path);
   std::string error;
-  if (!ParseMeta(ReadHead(path, kOrderFileLimit), tracks, error)) return Fail(kRole, path + ": " + error);
+  if (!ParseMeta(LinuxPaths(ReadHead(path, kOrderFileLimit)), tracks, error)) return Fail(kRole, path + ": " + error);
   return 0;
 }
 

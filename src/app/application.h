@@ -22,6 +22,7 @@ struct Application {
       : appFolder(std::move(appFolder)),
         stateFolder(this->appFolder),
         homeFolder(std::move(homeFolder)),
+        dialogFolder(this->homeFolder),
         runner(runner),
         host(host),
         sleeper(sleeper) {}
@@ -31,6 +32,8 @@ struct Application {
   // app/state_folder.h); the application folder unless a front end says otherwise.
   std::string stateFolder;
   std::string homeFolder;  // the user's home folder with a trailing separator (design-time folders)
+  std::string dialogFolder;  // where the dialogs start before a folder is remembered: homeFolder,
+                             // or DialogStartFolder() where the platform has one of its own
   SourceInfo sourceInfo;
   bool bBatch = false;
   bool bCmdLine = false;
@@ -55,5 +58,7 @@ struct Application {
 std::string ExecutableFolder();
 // The user's home folder with a trailing separator.
 std::string UserHomeFolder();
+// The dialogs' design-time start folder: the home folder, "C:\" on Windows.
+std::string DialogStartFolder();
 
 }  // namespace parvela

@@ -203,7 +203,9 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
 void MakePathsAbsolute(CliOptions& o, const std::string& cwd) {
   const std::string base = cwd.empty() || cwd.back() == kSep ? cwd : cwd + kSep;
   for (std::string* path : {&o.argumentText, &o.output, &o.subs}) {
-    if (!path->empty() && (*path)[0] != kSep) *path = base + *path;
+    // Rooted paths stay: "/films" here, "D:\films" and "\films" in the Windows build.
+    const std::filesystem::path given(*path);
+    if (!path->empty() && !given.has_root_directory() && !given.has_root_name()) *path = base + *path;
   }
 }
 

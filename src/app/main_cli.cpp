@@ -1,5 +1,4 @@
 // parvela-cli: the window's start-up without a window, for scripts and servers.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -12,6 +11,7 @@
 #include "app/application.h"
 #include "app/cli_options.h"
 #include "app/instance_lock.h"
+#include "app/own_usage.h"
 #include "app/state_folder.h"
 #include "fsutil/fsutil.h"
 #include "playability/playability.h"
@@ -66,7 +66,7 @@ class ProgressPrinter {
 // that files can be checked while a conversion runs; its report is its own.
 int CheckFiles(const std::vector<std::string>& files, bool verbose) {
   using namespace parvela;
-  PosixProcessRunner runner(verbose);
+  SystemProcessRunner runner(verbose);
   HeadlessHost host;
   RealSleeper sleeper;
   Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  PosixProcessRunner runner(options.verbose);
+  SystemProcessRunner runner(options.verbose);
   HeadlessHost host;
   RealSleeper sleeper;
   Application app(appFolder, UserHomeFolder(), runner, host, sleeper);
@@ -170,12 +170,7 @@ int main(int argc, char** argv) {
   form.cmdLine();
   if (options.verbose) {
     // Parvela's own share of the work, without the tools it ran.
-    rusage self{};
-    getrusage(RUSAGE_SELF, &self);
-    auto ms = [](const timeval& t) { return t.tv_sec * 1000L + t.tv_usec / 1000L; };
-    std::cerr << "parvela-cli: own CPU time " << ms(self.ru_utime) + ms(self.ru_stime) << " ms ("
-              << ms(self.ru_utime) << " user, " << ms(self.ru_stime) << " system), peak memory "
-              << self.ru_maxrss << " KB\n";
+    std::cerr << "parvela-cli: " << OwnUsageText() << "\n";
   }
   return host.ErrorsShown() > 0 ? 1 : 0;
 }

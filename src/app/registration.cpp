@@ -1,13 +1,12 @@
 #include "app/registration.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "dshow/component_abi.h"
 #include "dshow/component_registry.h"
+#include "dshow/module.h"
 
 namespace parvela {
 
@@ -25,11 +24,11 @@ bool HasContent(const std::string& path) {
 void Sub_RegisterServer(int32_t lngHwnd, const std::string& strDllServerPath, bool boolRegister) {
   (void)lngHwnd;  // only a window procedure call would need it
   if (!HasContent(strDllServerPath)) return;
-  void* module = dlopen(strDllServerPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  dshow::Module module = dshow::LoadModule(strDllServerPath);
   if (!module) return;
   const char* entryName = boolRegister ? dshow::kRegisterEntry : dshow::kUnregisterEntry;
-  if (auto entry = reinterpret_cast<dshow::ServerEntry>(dlsym(module, entryName))) entry();
-  dlclose(module);
+  if (auto entry = reinterpret_cast<dshow::ServerEntry>(dshow::ModuleEntry(module, entryName))) entry();
+  dshow::UnloadModule(module);
 }
 
 }  // namespace parvela

@@ -5,7 +5,12 @@
 // adds (doRegister != 0) or removes its part of the registry. Kind "filter": name is the
 // filter's registered name and detail the element doing its work; kind "class": name is the
 // class id and detail is unused. The result is 0 on success.
-extern "C" int ParvelaRegisterComponent(const char* kind, const char* name, const char* detail,
+#ifdef _WIN32
+#define PARVELA_HOST_EXPORT __declspec(dllexport)
+#else
+#define PARVELA_HOST_EXPORT
+#endif
+extern "C" PARVELA_HOST_EXPORT int ParvelaRegisterComponent(const char* kind, const char* name, const char* detail,
                                         const char* modulePath, int doRegister);
 
 namespace parvela::dshow {

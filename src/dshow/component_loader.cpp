@@ -1,9 +1,8 @@
 #include "dshow/component_loader.h"
 
-#include <dlfcn.h>
-
 #include "dshow/component_abi.h"
 #include "dshow/component_registry.h"
+#include "dshow/module.h"
 
 namespace parvela::dshow {
 
@@ -15,7 +14,7 @@ class LoadedWrapper final : public IFileSinkWrapper {
   LoadedWrapper(void* module, IFileSinkWrapper* inner) : module_(module), inner_(inner) {}
   ~LoadedWrapper() override {
     delete inner_;
-    dlclose(module_);
+    UnloadModule(module_);
   }
   LoadedWrapper(const LoadedWrapper&) = delete;
   LoadedWrapper& operator=(const LoadedWrapper&) = delete;
@@ -38,12 +37,12 @@ std::unique_ptr<IFileSinkWrapper> LoadRegisteredWrapper(const std::string& clsid
                                                         const std::string& iid) {
   const std::string path = ComponentRegistry::Instance().ClassModule(clsid);
   if (path.empty()) return nullptr;
-  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  Module module = LoadModule(path);
   if (!module) return nullptr;
-  auto entry = reinterpret_cast<ClassObjectEntry>(dlsym(module, kClassObjectEntry));
+  auto entry = reinterpret_cast<ClassObjectEntry>(ModuleEntry(module, kClassObjectEntry));
   void* object = entry ? entry(clsid.c_str(), iid.c_str()) : nullptr;
   if (!object) {
-    dlclose(module);
+    UnloadModule(module);
     return nullptr;
   }
   return std::make_unique<LoadedWrapper>(module, static_cast<IFileSinkWrapper*>(object));

@@ -1,8 +1,6 @@
+// The file-system helpers every platform shares; the calls into the system are in
+// fsutil_posix.cpp and fsutil_win32.cpp.
 #include "fsutil/fsutil.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,39 +9,13 @@
 #include <iterator>
 #include <sstream>
 
+#include "fsutil/platform.h"
+
 namespace fs = std::filesystem;
 
 namespace parvela {
 
 namespace {
-
-bool StatPath(const std::string& path, struct stat& st) {
-  return !path.empty() && ::stat(path.c_str(), &st) == 0;
-}
-
-bool OwnerMayWrite(const struct stat& st) { return (st.st_mode & S_IWUSR) != 0; }
-
-// Wildcards as the Windows directory search knows them: '*' and '?', letter case ignored.
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || lower(pattern[p]) == lower(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      mark = n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++mark;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
 
 std::string LowerCase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -51,11 +23,6 @@ std::string LowerCase(std::string text) {
 }
 
 }  // namespace
-
-bool FileIsPresent(const std::string& path) {
-  struct stat st;
-  return StatPath(path, st) && !S_ISDIR(st.st_mode);
-}
 
 std::string FileNamePart(const std::string& path) {
   size_t pos = path.rfind(kSep);
@@ -70,57 +37,15 @@ std::string FolderPart(const std::string& path) {
 std::vector<std::string> FindFiles(const std::string& patternIn) {
   std::string pattern = patternIn;
   if (!pattern.empty() && pattern.back() == kSep) pattern += "*.*";
-  std::string folder = FolderPart(pattern);
-  std::string wildcard = FileNamePart(pattern);
-  if (wildcard == "*.*") wildcard = "*";  // as on Windows, *.* also matches names without a dot
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    std::string name = it->path().filename().string();
-    // Folders are never listed, whatever their name: the converter must not be fed one.
-    if (it->is_directory(ec)) continue;
-    if (WildcardMatch(wildcard, name)) names.push_back(std::move(name));
-  }
-  // The Windows file systems deliver names sorted without regard to letter case; do the same,
-  // so that a batch takes "alpha.mkv" before "Beta.mkv".
+  std::vector<std::string> names = ListMatchingFiles(FolderPart(pattern), FileNamePart(pattern));
+  // The Windows file systems deliver names sorted without regard to letter case; do the same
+  // everywhere, so that a batch takes "alpha.mkv" before "Beta.mkv".
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     auto la = LowerCase(a), lb = LowerCase(b);
     return la != lb ? la < lb : a < b;
   });
   if (names.empty()) names.emplace_back();
   return names;
-}
-
-bool PathExists(const std::string& path, bool includeFolders) {
-  struct stat st;
-  if (!StatPath(path, st)) return false;
-  return S_ISDIR(st.st_mode) ? includeFolders : true;
-}
-
-bool FolderExists(const std::string& path) {
-  struct stat st;
-  return StatPath(path, st) && S_ISDIR(st.st_mode);
-}
-
-void OpenFileAndGetSize(const std::string& path, FileHandle& handle, uint64_t& size) {
-  handle = kInvalidHandle;
-  size = 0;
-  struct stat st;
-  // Read and write access is asked for: a read-only file cannot be opened, even by root.
-  if (!StatPath(path, st) || S_ISDIR(st.st_mode) || !OwnerMayWrite(st)) return;
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return;
-  if (::fstat(fd, &st) != 0) {
-    ::close(fd);
-    return;
-  }
-  handle = fd;
-  size = static_cast<uint64_t>(st.st_size);
-}
-
-void CloseFileHandle(FileHandle handle) {
-  if (handle != kInvalidHandle) ::close(handle);
 }
 
 uint64_t CombineSize64(int32_t low, int32_t high) {
@@ -138,14 +63,6 @@ void MakeFolder(const std::string& folder) {
   fs::create_directory(folder, ec);
 }
 
-bool DeleteFile(const std::string& path) {
-  struct stat st;
-  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) return false;
-  if (!S_ISLNK(st.st_mode) && !OwnerMayWrite(st)) return false;
-  return ::unlink(path.c_str()) == 0;
-}
-
 bool RenameFile(const std::string& from, const std::string& to) {
   if (!FileIsPresent(from)) return false;
   std::error_code ec;
@@ -157,8 +74,7 @@ namespace {
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines, bool append) {
   // A read-only file is not written, not even by root: the write fails as it does on Windows.
-  struct stat st;
-  if (StatPath(path, st) && !OwnerMayWrite(st)) return false;
+  if (IsReadOnlyFile(path)) return false;
   std::ofstream out(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
   if (!out) return false;
   std::string buffer;

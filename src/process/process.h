@@ -52,3 +52,32 @@ std::string Quoted(std::string_view path);
 void TerminateRunningTool();
 
 }  // namespace parvela
+
+// The runner of this platform's front ends.
+#ifdef _WIN32
+namespace parvela {
+
+// Starts programs with CreateProcessA and the command line exactly as composed (the program
+// splits it itself), at below-normal priority, minimized (the hidden variant: no window), with
+// standard input from NUL, inside a job object that ends the tool with the front end.
+class Win32ProcessRunner : public ProcessRunner {
+ public:
+  explicit Win32ProcessRunner(bool showToolOutput = false) : showToolOutput_(showToolOutput) {}
+  int RunAndWait(const std::string& commandLine) override;
+  void RunAndWaitHidden(const std::string& commandLine) override;
+  void SetShowToolOutput(bool show) { showToolOutput_ = show; }
+  void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
+
+ private:
+  int Run(const std::string& commandLine, bool showOutput, bool hidden);
+  bool showToolOutput_;
+  std::function<void()> pump_;
+};
+using SystemProcessRunner = Win32ProcessRunner;
+
+}  // namespace parvela
+#else
+namespace parvela {
+using SystemProcessRunner = PosixProcessRunner;
+}  // namespace parvela
+#endif

@@ -1,8 +1,6 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
 #include <cstdint>
+#include <fstream>
 #include <vector>
 
 #include "streams/streams.h"
@@ -48,12 +46,13 @@ std::vector<size_t> FindLevelBytes(const std::vector<uint8_t>& head, const Level
 
 void PatchH264Level(const std::string& path) {
   // A missing stream is not created: there is nothing to patch and nothing to mux.
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) return;
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  if (!file) return;
   // The widest window plus the two bytes after its last start, in one read.
   std::vector<uint8_t> head(kPatterns[0].windowStarts + 2);
-  ssize_t got = ::pread(fd, head.data(), head.size(), 0);
-  head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  file.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<size_t>(file.gcount()));
+  file.clear();
 
   std::vector<size_t> offsets;
   for (const auto& pattern : kPatterns) {
@@ -61,9 +60,9 @@ void PatchH264Level(const std::string& path) {
     if (!offsets.empty()) break;
   }
   for (size_t offset : offsets) {
-    if (::pwrite(fd, &kLevel41, 1, static_cast<off_t>(offset)) != 1) break;
+    file.seekp(static_cast<std::streamoff>(offset));
+    if (!file.write(reinterpret_cast<const char*>(&kLevel41), 1)) break;
   }
-  ::close(fd);
 }
 
 }  // namespace parvela

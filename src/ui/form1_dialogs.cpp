@@ -20,8 +20,8 @@ std::string DropLast(const std::string& text, size_t count) {
 
 OpenFileRequest MakeRequest(const Form1& form, std::string filterName, std::string filterPattern,
                             std::string title) {
-  // No folder remembered yet: the dialogs start in the user's home folder.
-  std::string initial = form.strMKVPath.empty() ? form.app.homeFolder : form.strMKVPath;
+  // No folder remembered yet: the dialogs start in the design-time folder.
+  std::string initial = form.strMKVPath.empty() ? form.app.dialogFolder : form.strMKVPath;
   return {std::move(filterName), std::move(filterPattern), std::move(initial), std::move(title)};
 }
 

@@ -1,12 +1,13 @@
 #include "test_support.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
+
+#include "fsutil/fsutil.h"
 
 namespace parvela::testing {
 
@@ -56,11 +57,20 @@ std::string ScriptedHost::BrowseForFolder(const std::string& title) {
 }
 
 TempDir::TempDir() {
-  std::string base = std::filesystem::temp_directory_path().string() + "/parvela-test-XXXXXX";
-  std::vector<char> buf(base.begin(), base.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = buf.data();
+  // A fresh folder of a name no other run took: creating it is the test of the name.
+  std::random_device seed;
+  std::mt19937 random(seed());
+  const std::string base = std::filesystem::temp_directory_path().string();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = base;
+    if (candidate.back() != kSep) candidate += kSep;
+    candidate += "parvela-test-" + std::to_string(random() % 1000000000u);
+    if (CreateNewFolder(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder");
 }
 
 TempDir::~TempDir() {

@@ -1,19 +1,17 @@
-// The path of the component file the calling code was loaded from.
+// What a component file knows of itself: the path it was loaded from (module_path_posix.cpp,
+// module_path_win32.cpp), and how it exports its entry points.
 #pragma once
-
-#include <dlfcn.h>
 
 #include <string>
 
 namespace parvela::dshow {
 
-inline std::string ThisModulePath() {
-  static const char anchor = 0;
-  Dl_info info{};
-  if (dladdr(&anchor, &info) == 0 || !info.dli_fname) return {};
-  return info.dli_fname;
-}
+std::string ThisModulePath();
 
 }  // namespace parvela::dshow
 
+#ifdef _WIN32
+#define PARVELA_COMPONENT_EXPORT extern "C" __declspec(dllexport)
+#else
 #define PARVELA_COMPONENT_EXPORT extern "C" __attribute__((visibility("default")))
+#endif

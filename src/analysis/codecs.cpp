@@ -123,6 +123,12 @@ const CodecInfo* AudioCodecOfButton(int button) {
   return nullptr;
 }
 
+const CodecInfo& UnknownAudioCodec() {
+  static constexpr CodecInfo kUnknown{Audio, "", "", "", "audio", "", -1, "", "mka", "matroska", Ffmpeg,
+                                      Extractor::Ffmpeg, false};
+  return kUnknown;
+}
+
 std::string ChannelsText(int channels) {
   switch (channels) {
     case 0: return {};

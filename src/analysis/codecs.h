@@ -59,6 +59,10 @@ const CodecInfo* FindCodecByFfprobeName(std::string_view name);
 // The audio row of an Option1 button (0 AC-3 ... 4 AAC); null for another index.
 const CodecInfo* AudioCodecOfButton(int button);
 
+// The row of an audio format the table does not know: FFmpeg copies the track into Matroska
+// and decodes it from there.
+const CodecInfo& UnknownAudioCodec();
+
 // "mono", "stereo", "5.1", "7.1", or "N channels"; empty for 0.
 std::string ChannelsText(int channels);
 

@@ -56,6 +56,7 @@ class Form1 : public ConversionJob {
   Label lblMulti;
   Label Autosplit;
   Label Label3;
+  Label lblAudioInfo;  // the chosen audio track's format, channels and name
 
   // Option handlers and the cascade between them (form1.cpp).
   void Check1_Click();

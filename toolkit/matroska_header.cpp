@@ -16,7 +16,7 @@ enum : uint32_t {
   kTrackNumber = 0xD7, kTrackUid = 0x73C5, kTrackType = 0x83, kCodecId = 0x86, kCodecPrivate = 0x63A2,
   kLanguage = 0x22B59C, kLanguageBcp47 = 0x22B59D, kDefaultDuration = 0x23E383, kVideo = 0xE0,
   kPixelWidth = 0xB0, kPixelHeight = 0xBA, kDisplayWidth = 0x54B0, kDisplayHeight = 0x54BA,
-  kDisplayUnit = 0x54B2, kAudio = 0xE1, kSamplingFrequency = 0xB5, kChannels = 0x9F,
+  kDisplayUnit = 0x54B2, kAudio = 0xE1, kSamplingFrequency = 0xB5, kChannels = 0x9F, kName = 0x536E,
 };
 
 constexpr uint64_t kUnknownSize = ~0ull;
@@ -123,6 +123,7 @@ MatroskaTrack ReadTrack(std::string_view bytes) {
       case kCodecPrivate: t.codecPrivate = std::string(data); break;
       case kLanguage: t.language = Text(data); break;
       case kLanguageBcp47: bcp47 = Text(data); break;
+      case kName: t.name = Text(data); break;
       case kDefaultDuration: t.defaultDuration = Unsigned(data); break;
       case kVideo: ReadVideo(data, t); break;
       case kAudio: ReadAudio(data, t); break;

@@ -114,6 +114,7 @@ void ReadAudio(std::string_view bytes, MatroskaTrack& t) {
 MatroskaTrack ReadTrack(std::string_view bytes) {
   MatroskaTrack t;
   std::string bcp47;
+  bool legacyLanguage = false;
   ForEachChild(bytes, [&](uint32_t id, std::string_view data) {
     switch (id) {
       case kTrackNumber: t.number = Unsigned(data); break;
@@ -121,7 +122,7 @@ MatroskaTrack ReadTrack(std::string_view bytes) {
       case kTrackType: t.type = Unsigned(data); break;
       case kCodecId: t.codecId = Text(data); break;
       case kCodecPrivate: t.codecPrivate = std::string(data); break;
-      case kLanguage: t.language = Text(data); break;
+      case kLanguage: t.language = Text(data), legacyLanguage = true; break;
       case kLanguageBcp47: bcp47 = Text(data); break;
       case kName: t.name = Text(data); break;
       case kDefaultDuration: t.defaultDuration = Unsigned(data); break;
@@ -132,6 +133,8 @@ MatroskaTrack ReadTrack(std::string_view bytes) {
   });
   // The older element is the three-letter code Parvela shows; the newer one only stands in.
   if (!bcp47.empty() && t.language == "und" && bcp47 != "und") t.language = bcp47;
+  // mkvmerge leaves out the older element when it holds its default, English.
+  if (!legacyLanguage && (bcp47 == "en" || bcp47.rfind("en-", 0) == 0)) t.language = "eng";
   return t;
 }
 

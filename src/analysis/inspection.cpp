@@ -108,14 +108,14 @@ bool ReadCheckerVerdict(Form1& form) {
 }
 
 bool Form1::ReadInfo(const std::string& sourcePath) {
-  // However the inspection ends, the command line's explicit choices are applied after it.
-  struct AfterInspection {
-    Application& app;
-    const std::string& source;
-    ~AfterInspection() {
-      if (app.afterInspection) app.afterInspection(source);
-    }
-  } after{app, sourcePath};
+  const bool inspected = Inspect(sourcePath);
+  // However the inspection ends, the command line's explicit choices are applied after it; a
+  // source that cannot meet them (no audio track in the language asked for) is not converted.
+  const bool accepted = !app.afterInspection || app.afterInspection(sourcePath);
+  return inspected && accepted;
+}
+
+bool Form1::Inspect(const std::string& sourcePath) {
   if (tools.strMKVInfo.empty()) tools.Fill(app.appFolder);
   const std::string source = TrimBlanks(sourcePath);
   // A report left over from an interrupted run must not pass for this source's.

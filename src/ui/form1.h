@@ -74,6 +74,7 @@ class Form1 : public ConversionJob {
   // Source inspection (analysis/).
   // False when an "Inspection error" was shown: the source is then left uninspected.
   bool ReadInfo(const std::string& strFullname);
+  bool Inspect(const std::string& strFullname);  // ReadInfo without the command line's choices
 
   // The conversion driver (pipeline/).
   void Command2_Click();

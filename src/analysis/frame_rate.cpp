@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 #include "analysis/analysis.h"
 
@@ -12,22 +13,21 @@ namespace parvela {
 
 std::string AverageFrameRate(const std::string& timestampFile) {
   std::ifstream in(timestampFile);
-  std::string line;
-  double first = 0, last = 0;
-  long long frames = 0;
-  while (std::getline(in, line)) {
+  std::vector<double> stamps;
+  for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;  // the format line
     char* end = nullptr;
     const double ms = std::strtod(line.c_str(), &end);
-    if (end == line.c_str()) continue;
-    // Frames stored in decoding order come out of order: the span is from the least to the most.
-    first = frames == 0 ? ms : std::min(first, ms);
-    last = frames == 0 ? ms : std::max(last, ms);
-    ++frames;
+    if (end != line.c_str()) stamps.push_back(ms);
   }
-  if (frames < 2 || last <= first) return {};
+  // Frames stored in decoding order come out of order, and mkvextract may repeat the last
+  // timestamp: the distinct times, from the least to the most, are the frames.
+  std::sort(stamps.begin(), stamps.end());
+  stamps.erase(std::unique(stamps.begin(), stamps.end()), stamps.end());
+  if (stamps.size() < 2) return {};
   char text[32];
-  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(frames - 1) * 1000.0 / (last - first));
+  std::snprintf(text, sizeof text, "%.3f",
+                static_cast<double>(stamps.size() - 1) * 1000.0 / (stamps.back() - stamps.front()));
   return text;
 }
 

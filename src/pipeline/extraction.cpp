@@ -1,4 +1,5 @@
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 #include "fsutil/fsutil.h"
@@ -22,12 +23,21 @@ bool IsFractionalRate(const std::string& t) {
   return fraction;
 }
 
+// A measured average such as 16.944 also has a 9 after its point, but is no NTSC rate: taken
+// for 17000/1001 it would drift from the sound.
+bool FarFromNtsc(const std::string& t) {
+  if (!IsFractionalRate(t)) return false;
+  const double rate = std::atof(t.c_str());
+  const double ntsc = (std::floor(rate) + 1) * 1000.0 / 1001.0;
+  return std::fabs(rate - ntsc) > 0.01;
+}
+
 }  // namespace
 
 std::string MakeFpsArg(const std::string& t) {
   if (t == "23.976") return "24000/1001";
   const std::string firstTwo = t.substr(0, 2);
-  if (t.size() >= 4 && t[3] == '9') {
+  if (t.size() >= 4 && t[3] == '9' && !FarFromNtsc(t)) {
     // A rate just below a whole number (29.970, 59.940) is its NTSC fraction.
     int whole = 0;
     for (char c : firstTwo) {

@@ -411,5 +411,13 @@ TEST(MakeFpsArg, KnownRatesAndTheNinthDigitRule) {
   EXPECT_EQ(MakeFpsArg("x.9"), "x.");
 }
 
+// A rate with a fraction that is no NTSC rate is given whole: cut, it would drift.
+TEST(MakeFpsArg, OtherFractionalRatesAreGivenWhole) {
+  EXPECT_EQ(MakeFpsArg("12.500"), "12.500");
+  EXPECT_EQ(MakeFpsArg("16.667"), "16.667");
+  EXPECT_EQ(MakeFpsArg("16.944"), "16.944");  // a 9 after the point, far from 17000/1001
+  EXPECT_EQ(MakeFpsArg("24.000"), "24");
+}
+
 }  // namespace
 }  // namespace parvela

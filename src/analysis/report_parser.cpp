@@ -263,7 +263,10 @@ bool ParseSourceReport(Form1& form) {
   form.app.sourceInfo = SourceInfo{};
   Parse p{form, form.app.sourceInfo, log, lines, ReadTrackList(lines)};
   p.info.audioTrackCount = 0;
-  for (const ReportTrack& t : p.tracks) p.info.audioTrackCount += t.type == "audio" ? 1 : 0;
+  for (const ReportTrack& t : p.tracks) {
+    if (t.type != "audio") continue;
+    if (p.info.audioTrackCount++ == 0) p.info.firstAudioCodecId = t.codecId;
+  }
   CopyPass(p);
   VideoKindPass(p);
   if (p.info.videoKind != "mpeg2" && !p.info.vfwVideo) {

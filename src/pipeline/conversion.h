@@ -110,6 +110,7 @@ class Conversion {
   void ConvertVc1();
   bool ExtractVc1Video();
   void RepackMpeg2();
+  bool FirstAudioNeedsFfmpeg() const;
   void SourceRoadFailed(const std::string& text, const std::string& title);
 
   // MP4 road (mp4_road.cpp).

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "analysis/analysis.h"
 #include "analysis/codecs.h"
 
 namespace parvela {
@@ -45,6 +46,26 @@ TEST(CodecTable, KeepsTheFiveButtonsAndTheThreeVideoKindsInTheirOrder) {
   }
   EXPECT_EQ(audioTags, "A_AC3 DTS A_VORBIS A_MPEG/L3 A_AAC ");
   EXPECT_EQ(videoKinds, "vc1 mpeg2 avc ");
+}
+
+// Each track is read whole, in any order of its lines; a name in the tags after the tracks is
+// not a track's; audio and burnable subtitles get the numbers --audio and --sub-track take.
+TEST(TrackList, ReadsEveryTrackWholeAndNumbersAudioAndSubtitles) {
+  const std::vector<std::string> report = {
+      "|+ Segment tracks", "| + A track", "|  + Track type: video", "|  + Codec ID: V_MS/VFW/FOURCC (FourCC: WVC1)",
+      "| + A track", "|  + Track type: audio", "|  + Language: jpn", "|  + Name: Commentary",
+      "|  + Codec ID: A_TRUEHD", "|  + Audio track", "|   + Channels: 8", "| + A track",
+      "|  + Track type: subtitles", "|  + Codec ID: S_HDMV/PGS", "| + A track", "|  + Track type: subtitles",
+      "|  + Codec ID: S_TEXT/ASS", "|+ Tags", "| + Tag", "|  + Name: BPS"};
+  const std::vector<ReportTrack> tracks = ReadTrackList(report);
+  ASSERT_EQ(tracks.size(), 4u);
+  EXPECT_EQ(CodecNameOf(tracks[0].codecId, tracks[0].fourcc), "VC-1");
+  EXPECT_FALSE(tracks[0].hasFrameRate);
+  EXPECT_EQ(AudioTrackSummary(tracks[1].codecId, tracks[1].channels, tracks[1].name), "TrueHD 7.1 \u00B7 Commentary");
+  EXPECT_EQ(tracks[1].audioNumber, 1);
+  EXPECT_EQ(tracks[2].subtitleNumber, 0);
+  EXPECT_EQ(tracks[3].subtitleNumber, 1);
+  EXPECT_EQ(tracks[3].name, "");
 }
 
 }  // namespace

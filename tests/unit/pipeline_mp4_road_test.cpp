@@ -118,6 +118,24 @@ TEST_F(Mp4Road, DefaultAc3SourceThroughTheGraph) {
             Extract("1:" + Q(O + "movie.h264")) + "\r\n" + TwoTrack("24000/1001") + "\r\n");
 }
 
+// A fresh installation keeps "no target" (line 9: "-1 ") until "MPEG2 Recode" is ticked.
+TEST_F(Mp4Road, SettingsKeepNoTargetUntilRecodeIsTicked) {
+  GraphWritesWav();
+  ASSERT_EQ(fx.form.cmdConv.ListIndex(), -1);
+  Convert();
+  auto line9 = [&] {
+    Lines lines;
+    EXPECT_TRUE(ReadTextLines(A + "/parvela.conf", lines));
+    return lines.size() > 8 ? lines[8] : std::string("(none)");
+  };
+  EXPECT_EQ(fx.form.cmdConv.ListIndex(), -1);
+  EXPECT_EQ(line9(), "-1 ");
+  fx.form.chkMP2.SetValue(1);
+  Convert();
+  EXPECT_EQ(fx.form.cmdConv.ListIndex(), 0);
+  EXPECT_EQ(line9(), " 0 ");
+}
+
 TEST_F(Mp4Road, LevelByteOfTheExtractedStreamIsPatched) {
   GraphWritesWav();
   player.failing = {"MP4Box.exe"};

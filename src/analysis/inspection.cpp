@@ -85,7 +85,8 @@ void MeasureFrameRate(Form1& form, const std::string& source) {
   DeleteFile(timestamps);
   if (rate.empty()) rate = kAssumedVariableRate;
   form.txtSFPS.SetText(rate);
-  AppendTextLine(app.DebugLogPath(), "Variable frame rate on track " + form.txtS1.Text() + ": average " + rate + " fps");
+  AppendTextLine(app.DebugLogPath(),
+                 "Variable frame rate on track " + form.txtS1.Text() + ": average " + rate + " fps");
 }
 
 }  // namespace

@@ -241,6 +241,7 @@ void UpdateWindow(Parse& p) {
   f.cmbSubs.Clear();
   for (int i = 0; i < p.audioRows; ++i)
     f.cmbAudio.AddItem(p.info.audioTracks[static_cast<size_t>(i)].language);
+  f.lblAudioInfo.SetCaption("");  // a silent source shows no track
   f.cmbAudio.SetListIndex(0);  // runs cmbAudio_Click when there is an entry
   const AudioTrackRow& first = p.info.audioTracks[0];
   if (!first.codecCode.empty()) {

@@ -133,7 +133,8 @@ void Form1::cmbAudio_Click() {
     Option1.Clear();  // a format without a button (FLAC, Opus, ...): FFmpeg decodes it
   }
   txtS2.SetText(row.trackNumber);
-  lblAudioInfo.SetCaption(row.trackNumber.empty() ? std::string() : AudioTrackSummary(row.codecId, row.channels, row.name));
+  lblAudioInfo.SetCaption(row.trackNumber.empty() ? std::string()
+                                                  : AudioTrackSummary(row.codecId, row.channels, row.name));
 }
 
 }  // namespace parvela

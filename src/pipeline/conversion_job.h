@@ -29,10 +29,10 @@ struct ToolPaths {
   void Fill(const std::string& appFolder);
 };
 
-// The main window's member variables and the values one run derives. The window model owns
-// them; a split conversion's nested runs share them.
 struct CodecInfo;
 
+// The main window's member variables and the values one run derives. The window model owns
+// them; a split conversion's nested runs share them.
 struct ConversionJob {
   std::string strFullname;   // the Matroska file being converted
   std::string strFilename;   // the source as last chosen

@@ -25,15 +25,20 @@ int Number(const std::string& text) {
 }
 
 void ReadCodecId(const std::string& value, ReportTrack& t) {
-  const size_t fourcc = value.find(" (FourCC: ");
-  t.codecId = TrimBlanks(value.substr(0, fourcc));
-  if (fourcc != std::string::npos) t.fourcc = value.substr(fourcc + 10, 4);
+  t.codecId = TrimBlanks(value.substr(0, value.find(" (FourCC: ")));
+}
+
+// The FourCC stands after the codec ID, or on the codec private data's line.
+void ReadFourcc(const std::string& line, ReportTrack& t) {
+  const size_t at = line.find("(FourCC: ");
+  if (at != std::string::npos && t.fourcc.empty()) t.fourcc = line.substr(at + 9, 4);
 }
 
 void ReadProperty(const std::string& line, ReportTrack& t) {
   std::string value;
   if (ValueOf(line, "|  + Track type:", value)) t.type = value;
   if (ValueOf(line, "|  + Codec ID:", value)) ReadCodecId(value, t);
+  ReadFourcc(line, t);
   if (ValueOf(line, "|  + Language:", value)) t.language = value;
   if (ValueOf(line, "|  + Name:", value)) t.name = value;
   if (ValueOf(line, "|   + Channels:", value)) t.channels = Number(value);

@@ -52,7 +52,8 @@ TEST(CodecTable, KeepsTheFiveButtonsAndTheThreeVideoKindsInTheirOrder) {
 // not a track's; audio and burnable subtitles get the numbers --audio and --sub-track take.
 TEST(TrackList, ReadsEveryTrackWholeAndNumbersAudioAndSubtitles) {
   const std::vector<std::string> report = {
-      "|+ Segment tracks", "| + A track", "|  + Track type: video", "|  + Codec ID: V_MS/VFW/FOURCC (FourCC: WVC1)",
+      "|+ Segment tracks", "| + A track", "|  + Track type: video", "|  + Codec ID: V_MS/VFW/FOURCC",
+      "|  + CodecPrivate, length 40 (FourCC: WVC1)",
       "| + A track", "|  + Track type: audio", "|  + Language: jpn", "|  + Name: Commentary",
       "|  + Codec ID: A_TRUEHD", "|  + Audio track", "|   + Channels: 8", "| + A track",
       "|  + Track type: subtitles", "|  + Codec ID: S_HDMV/PGS", "| + A track", "|  + Track type: subtitles",

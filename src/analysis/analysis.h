@@ -36,6 +36,7 @@ struct ReportTrack {
   bool hasFrameRate = false;  // a default duration with its frame rate
   int audioNumber = 0;        // the number --audio takes (the audio list's entry, from 1); 0 none
   int subtitleNumber = 0;     // the number --sub-track takes; 0 for subtitles that cannot be burnt in
+  // (Neither is given for MPEG-2 video or video in VfW mode: the window lists no tracks for them.)
 };
 std::vector<ReportTrack> ReadTrackList(const std::vector<std::string>& reportLines);
 

@@ -66,6 +66,11 @@ std::vector<ReportTrack> ReadTrackList(const std::vector<std::string>& lines) {
       ReadProperty(line, tracks.back());
     }
   }
+  // The audio and subtitle lists stay empty for MPEG-2 video and video in VfW mode, whose roads
+  // take the source's tracks as they are: no number chooses among them.
+  for (const ReportTrack& t : tracks) {
+    if (t.type == "video" && (t.codecId == "V_MS/VFW/FOURCC" || t.codecId == "V_MPEG2")) return tracks;
+  }
   int audio = 0, subtitles = 0;
   for (ReportTrack& t : tracks) {
     if (t.type == "audio") t.audioNumber = ++audio;

@@ -27,12 +27,14 @@ std::string SubtitleFormat(const ReportTrack& t) {
 std::string TrackLine(const ReportTrack& t) {
   std::string line = "  track " + std::to_string(t.ordinal) + ": " + (t.type.empty() ? "unknown" : t.type) + ", " +
                      (t.language.empty() ? "und" : t.language) + ", ";
-  if (t.type == "audio") return line + AudioTrackSummary(t.codecId, t.channels, t.name) + " (--audio " +
-                                std::to_string(t.audioNumber) + ")";
+  if (t.type == "audio") {
+    line += AudioTrackSummary(t.codecId, t.channels, t.name);
+    return t.audioNumber ? line + " (--audio " + std::to_string(t.audioNumber) + ")" : line;
+  }
   line += t.type == "subtitles" ? SubtitleFormat(t) : CodecNameOf(t.codecId, t.fourcc);
   if (!t.name.empty()) line += " \u00B7 " + t.name;
   if (t.type == "subtitles") {
-    line += t.subtitleNumber ? " (--sub-track " + std::to_string(t.subtitleNumber) + ")" : " (cannot be burnt in)";
+    if (t.subtitleNumber) line += " (--sub-track " + std::to_string(t.subtitleNumber) + ")";
   }
   return line;
 }

@@ -52,21 +52,27 @@ TEST(CodecTable, KeepsTheFiveButtonsAndTheThreeVideoKindsInTheirOrder) {
 // not a track's; audio and burnable subtitles get the numbers --audio and --sub-track take.
 TEST(TrackList, ReadsEveryTrackWholeAndNumbersAudioAndSubtitles) {
   const std::vector<std::string> report = {
-      "|+ Segment tracks", "| + A track", "|  + Track type: video", "|  + Codec ID: V_MS/VFW/FOURCC",
-      "|  + CodecPrivate, length 40 (FourCC: WVC1)",
+      "|+ Segment tracks", "| + A track", "|  + Track type: video", "|  + Codec ID: V_MPEG4/ISO/AVC",
       "| + A track", "|  + Track type: audio", "|  + Language: jpn", "|  + Name: Commentary",
       "|  + Codec ID: A_TRUEHD", "|  + Audio track", "|   + Channels: 8", "| + A track",
       "|  + Track type: subtitles", "|  + Codec ID: S_HDMV/PGS", "| + A track", "|  + Track type: subtitles",
       "|  + Codec ID: S_TEXT/ASS", "|+ Tags", "| + Tag", "|  + Name: BPS"};
   const std::vector<ReportTrack> tracks = ReadTrackList(report);
   ASSERT_EQ(tracks.size(), 4u);
-  EXPECT_EQ(CodecNameOf(tracks[0].codecId, tracks[0].fourcc), "VC-1");
+  EXPECT_EQ(CodecNameOf(tracks[0].codecId, tracks[0].fourcc), "H.264");
   EXPECT_FALSE(tracks[0].hasFrameRate);
   EXPECT_EQ(AudioTrackSummary(tracks[1].codecId, tracks[1].channels, tracks[1].name), "TrueHD 7.1 \u00B7 Commentary");
   EXPECT_EQ(tracks[1].audioNumber, 1);
   EXPECT_EQ(tracks[2].subtitleNumber, 0);
   EXPECT_EQ(tracks[3].subtitleNumber, 1);
   EXPECT_EQ(tracks[3].name, "");
+  // Video in VfW mode: its FourCC on the codec private data's line; the window lists no audio.
+  const std::vector<ReportTrack> vfw =
+      ReadTrackList({"| + A track", "|  + Track type: video", "|  + Codec ID: V_MS/VFW/FOURCC",
+                     "|  + CodecPrivate, length 40 (FourCC: WVC1)", "| + A track", "|  + Track type: audio"});
+  ASSERT_EQ(vfw.size(), 2u);
+  EXPECT_EQ(CodecNameOf(vfw[0].codecId, vfw[0].fourcc), "VC-1");
+  EXPECT_EQ(vfw[1].audioNumber, 0);
 }
 
 }  // namespace

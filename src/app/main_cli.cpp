@@ -115,6 +115,13 @@ int main(int argc, char** argv) {
     if (stateFolder != appFolder) std::cout << "Settings, log and lock in " << stateFolder << "\n";
     return 0;
   }
+  if (options.tracks) {
+    if (options.words.empty()) {
+      std::cerr << "parvela-cli: --tracks needs at least one file\n" << CliUsage();
+      return 2;
+    }
+    return ListTracks(options.words, options.verbose);
+  }
   if (options.check) {
     if (options.words.empty()) {
       std::cerr << "parvela-cli: --check needs at least one file\n" << CliUsage();
@@ -165,12 +172,14 @@ int main(int argc, char** argv) {
 
   // The window's start-up, with the options set between the settings and the argument.
   form.LoadSettings();
-  ApplyCliOptions(options, form);
+  bool usageError = false;  // an audio track the source does not have
+  ApplyCliOptions(options, form, &usageError);
   if (!OutputFolderUsable(form)) return 1;
   form.cmdLine();
   if (options.verbose) {
     // Parvela's own share of the work, without the tools it ran.
     std::cerr << "parvela-cli: " << OwnUsageText() << "\n";
   }
+  if (usageError) return 2;
   return host.ErrorsShown() > 0 ? 1 : 0;
 }

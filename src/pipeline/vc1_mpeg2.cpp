@@ -28,7 +28,24 @@ void Conversion::ConvertVc1() {
   // Results of an earlier VC-1 run must not pass for this one's.
   Delete("movie.wma");
   if (!ExtractVc1Video()) return;
-  DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  if (Silent()) {
+    Progress("No audio track: the output is silent");
+    DeleteVc1TempFiles(f.txtTMP);
+    Progress("Conversion Done");
+    app.host.Repaint();
+    return;
+  }
+  if (FfmpegDecodes()) {
+    GraphOrFfmpegToWav(false);
+  } else {
+    DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+    // A track in VfW mode lists no audio; a first audio track the graph does not decode
+    // (TrueHD, FLAC, ...) is decoded by FFmpeg straight from the source.
+    if (!FileIsPresent(Out("movie.wav")) && FirstAudioNeedsFfmpeg()) {
+      Run(Quoted(f.tools.strFF) + " -i " + Quoted(TrimBlanks(f.strFullname)) + " -map 0:a:0 -acodec pcm_s16le " +
+          Quoted(Out("movie.wav")));
+    }
+  }
   Run(Quoted(f.tools.strFF) + " -i " + Quoted(Out("movie.wav")) + " -acodec wmav2 -ab 192000 -ac 2 " +
       Quoted(Out("movie.wma")));
   if (!NotEmpty(Out("movie.wma"))) {
@@ -64,13 +81,25 @@ bool Conversion::ExtractVc1Video() {
   return extracted;
 }
 
+bool Conversion::FirstAudioNeedsFfmpeg() const {
+  const std::string& id = app.sourceInfo.firstAudioCodecId;
+  const CodecInfo* codec = FindCodecByMatroskaId(id);
+  return !id.empty() && (!codec || codec->decoder == AudioDecoder::Ffmpeg);
+}
+
 void Conversion::RepackMpeg2() {
   Progress("Repacking to mpeg2 container");
   const std::string output = Out(f.baseName + ".mpg");
   // FFmpeg overwrites it anyway ("-y"); gone beforehand, a failed repack cannot pass for one.
   DeleteFile(output);
+  // A program stream holds AC-3, MPEG and DVD audio only: the first audio track, when it is of a
+  // format without a button (FLAC, Opus, ...), becomes AC-3.
+  const std::string& firstAudio = app.sourceInfo.firstAudioCodecId;
+  const CodecInfo* codec = firstAudio.empty() ? nullptr : FindCodecByMatroskaId(firstAudio);
+  const bool copy = firstAudio.empty() || (codec && (codec->button >= 0 || std::string(codec->extension) == "mp2"));
   Run(Quoted(f.tools.strFF) + " -threads 4 -i " + Quoted(f.strFullname) +
-      " -vcodec copy -acodec copy -f vob -copyts -y " + Quoted(output) + " -bug ms");
+      (copy ? " -vcodec copy -acodec copy" : " -map 0:v:0 -map 0:a:0 -vcodec copy -acodec ac3 -ab 640k") +
+      " -f vob -copyts -y " + Quoted(output) + " -bug ms");
   if (!NotEmpty(output)) {
     SourceRoadFailed("Error creating " + output + ", quitting attempt.", "FFmpeg error");
     return;

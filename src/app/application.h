@@ -34,6 +34,10 @@ struct Application {
   // Runs at the end of every source inspection: the command line's explicit choices hold
   // against what the inspection sets. Empty in the window.
   std::function<void(const std::string& source)> afterInspection;
+  // A stop the user asked for (the Stop button, closing the window): the running tool has been
+  // ended and the run unwinds at its next step. `stopBatch` ends a folder batch as well.
+  bool stopRequested = false;
+  bool stopBatch = false;
 
   ProcessRunner& runner;
   WindowHost& host;

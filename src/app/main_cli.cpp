@@ -151,6 +151,7 @@ int main(int argc, char** argv) {
   ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);
   form.txtProgress.Observe([&] { printer.Print(form.txtProgress.Text()); });
   form.onOutputFinished = [&](const std::string& path) { printer.Print(playability::CheckFile(app, path).Line()); };
+  form.onBatchFinished = [&](const std::string& summary) { printer.Print(summary); };
 
   // The window's start-up, with the options set between the settings and the argument.
   form.LoadSettings();

@@ -3,6 +3,7 @@
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
+#include "pipeline/stoppable_run.h"
 #include "streams/streams.h"
 
 namespace parvela {
@@ -21,11 +22,34 @@ constexpr int kConvXvid = 2;
 
 }  // namespace
 
+namespace {
+
+// Runs the driver once and tells the front end of the file it finished. Taken, so that a split
+// run, whose pieces have each reported their own file, reports none of its own.
+void RunAndReport(Form1& form) {
+  Conversion(form).Run();
+  std::string finished = std::exchange(form.outputPath, std::string());
+  if (finished.empty()) return;
+  form.lastOutputPath = finished;
+  if (form.onOutputFinished) form.onOutputFinished(finished);
+}
+
+}  // namespace
+
 void Form1::Command2_Click() {
-  Conversion(*this).Run();
-  // Taken, so that a split run, whose pieces have each reported their own file, reports none.
-  const std::string finished = std::exchange(outputPath, std::string());
-  if (!finished.empty() && onOutputFinished) onOutputFinished(finished);
+  // The pieces of a split source run nested inside the outer run: only the outer one shows
+  // the Stop button and cleans up after a stop.
+  if (runDepth > 0) {
+    RunAndReport(*this);
+    return;
+  }
+  StoppableRun run(*this);
+  lastOutputPath.clear();
+  try {
+    RunAndReport(*this);
+  } catch (const RunStopped&) {
+    run.EndStopped();
+  }
 }
 
 std::string Mp4OutputName(const std::string& baseName) {
@@ -36,7 +60,11 @@ std::string Mp4OutputName(const std::string& baseName) {
   return name + ".mp4";
 }
 
-int Conversion::Run(const std::string& commandLine) { return app.runner.RunAndWait(commandLine); }
+int Conversion::Run(const std::string& commandLine) {
+  const int code = app.runner.RunAndWait(commandLine);
+  StopIfAsked();
+  return code;
+}
 
 void Conversion::LogLine(const std::string& line) { AppendTextLine(app.DebugLogPath(), line); }
 
@@ -47,7 +75,12 @@ std::string Conversion::Mp4OutputPath() const { return Out(Mp4OutputName(f.baseN
 void Conversion::Run() {
   f.outputPath.clear();
   if (!CheckPreconditions()) {
-    app.host.MessageBox("Output folder does not exist.", "Folder error", MsgIcon::Critical, MsgButtons::Ok);
+    // An empty source box is no fault of the folder's: say what is missing.
+    if (TrimBlanks(f.txtFile.Text()).empty()) {
+      app.host.MessageBox("Choose a source file first.", "Source error", MsgIcon::Critical, MsgButtons::Ok);
+    } else {
+      app.host.MessageBox("Output folder does not exist.", "Folder error", MsgIcon::Critical, MsgButtons::Ok);
+    }
     CommonEnd();
     return;
   }
@@ -80,7 +113,11 @@ bool Conversion::CheckPreconditions() {
 
 bool Conversion::SetUp() {
   f.strFullname = f.txtFile.Text();
-  if (app.sourceInfo.videoKind.empty() && !f.ReadInfo(f.strFullname)) return false;
+  // A path typed over the chosen one is inspected first: the tracks, the frame rate and the
+  // audio format must describe the file converted, not the one chosen before.
+  const bool typedOver = !f.inspectedSource.empty() && TrimBlanks(f.inspectedSource) != TrimBlanks(f.strFullname);
+  if ((app.sourceInfo.videoKind.empty() || typedOver) && !f.ReadInfo(f.strFullname)) return false;
+  StopIfAsked();
   f.tools.Fill(app.appFolder);
   app.host.SetTopmost(false);
   if (!Contains(f.strH264Opts, "frameref")) f.strH264Opts = kDefaultH264Opts;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QUrl>
 
@@ -294,6 +295,33 @@ TEST_F(MainWindowTest, ProgressBarFollowsTheAudioAndBatchCounters) {
   EXPECT_EQ(bar->value(), 3);
   f.lblMulti.SetVisible(false);
   EXPECT_TRUE(bar->isHidden());
+}
+
+TEST_F(MainWindowTest, StopButtonStandsBesideConvertDuringARunAndEndsIt) {
+  auto window = Open();
+  auto* stop = Find<QPushButton>(*window, "cmdStop");
+  EXPECT_TRUE(stop->isHidden());
+  const std::string movie = films / "Movie.mkv";
+  WriteFile(movie, "");
+  std::vector<std::string> progress;
+  fx.form.Option1.Select(0);
+  fx.ChooseH264Source(movie, films.path() + "/", "25.000", progress);
+  bool shownDuringTool = false;
+  duringTool = [&] {
+    if (shownDuringTool) return;
+    shownDuringTool = !stop->isHidden() && stop->isEnabled();
+    WriteFile(films / "movie.h264", "half a stream");
+    QTest::mouseClick(stop, Qt::LeftButton);  // the busy window lets this one through
+  };
+  QTest::mouseClick(Find<QWidget>(*window, "Command2"), Qt::LeftButton);
+  EXPECT_TRUE(shownDuringTool);
+  EXPECT_EQ(fx.runner.calls.size(), 1u);  // the extraction that was running, and nothing after it
+  EXPECT_EQ(progress.back(), "Stopped; temporary files removed");
+  EXPECT_FALSE(FileIsPresent(films / "movie.h264"));
+  EXPECT_TRUE(FileIsPresent(movie));
+  EXPECT_TRUE(stop->isHidden());
+  EXPECT_EQ(Find<QPushButton>(*window, "Command2")->text(), "Convert");
+  EXPECT_FALSE(window->Busy());
 }
 
 TEST_F(MainWindowTest, DoubleClickOnTheBackgroundWritesTheRegisterBatch) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "form_fixture.h"
 #include "fsutil/fsutil.h"
@@ -318,16 +319,23 @@ TEST_F(Mp4Road, ReadOnlyTempFileSurvivesTheCleanUp) {
 }
 
 TEST_F(Mp4Road, FolderErrorRunsNothingButTheCommonEnd) {
-  for (auto setup : std::vector<std::function<void()>>{[this] { fx.form.txtFile.SetText(""); },
-                                                         [this] { fx.form.txtTMP.SetText(O + "missing"); }}) {
+  // An empty source box is named as such; only a missing folder gives the folder's message.
+  using Case = std::tuple<std::function<void()>, std::string, std::string>;
+  for (const auto& [setup, text, title] : std::vector<Case>{
+           {[this] { fx.form.txtFile.SetText(""); }, "Choose a source file first.", "Source error"},
+           {[this] {
+              fx.form.txtFile.SetText(source);
+              fx.form.txtTMP.SetText(O + "missing");
+            },
+            "Output folder does not exist.", "Folder error"}}) {
     fx.host = {};
     fx.form.strSubBrowse = "x.srt";
     setup();
     Convert();
     EXPECT_TRUE(fx.runner.calls.empty());
     ASSERT_EQ(fx.host.messages.size(), 1u);
-    EXPECT_EQ(fx.host.messages[0].text, "Output folder does not exist.");
-    EXPECT_EQ(fx.host.messages[0].title, "Folder error");
+    EXPECT_EQ(fx.host.messages[0].text, text);
+    EXPECT_EQ(fx.host.messages[0].title, title);
     EXPECT_EQ(fx.host.log.back(), "Topmost");
     EXPECT_EQ(fx.form.strSubBrowse, "");
   }

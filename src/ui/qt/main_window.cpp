@@ -1,7 +1,5 @@
 #include "ui/qt/main_window.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
@@ -11,6 +9,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include "playability/playability.h"
@@ -69,8 +68,17 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
   BuildLayout();
   views_.Follow(form_.txtProgress, [this] { UpdateProgressBar(); });
   views_.Follow(form_.lblMulti, [this] { UpdateProgressBar(); });
+  // A verdict speaks of one source: choosing or typing another clears it.
+  views_.Follow(form_.txtFile, [this] {
+    if (verdict_->toolTip().toStdString() != form_.lastOutputPath) verdict_->hide();
+  });
   host_.Attach(this);
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
+  form_.onBatchFinished = [this](const std::string& summary) {
+    verdict_->setText(QString::fromStdString(summary));
+    verdict_->setToolTip({});
+    verdict_->show();
+  };
   RunHandler([this] { form_.Form_Load(); });
 }
 
@@ -95,6 +103,7 @@ bool MainWindow::RunHandler(const std::function<void()>& handler) {
   unsetCursor();
   qApp->removeEventFilter(this);
   busy_ = false;
+  if (closeWhenIdle_) QTimer::singleShot(0, this, &QWidget::close);
   return true;
 }
 
@@ -104,7 +113,7 @@ bool MainWindow::RunHandler(const std::function<void()>& handler) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (busy_ && IsUserInput(event->type())) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && widget->window() == this) return true;
+    if (widget && widget->window() == this && widget != stop_) return true;
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -125,17 +134,22 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  // The conversion cannot be left halfway on this thread: stopping means ending the program,
-  // with the running tool. Its temporary files stay in the output folder.
+  // The run is stopped as by the Stop button (its temporary files go, a batch ends); the window
+  // closes once the run has unwound.
+  event->ignore();
+  if (closeWhenIdle_) return;
   const auto answer = QMessageBox::question(
       this, windowTitle(), "A conversion is running. Stop it and quit?",
       QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-  if (answer != QMessageBox::Yes) {
-    event->ignore();
+  if (answer != QMessageBox::Yes) return;
+  closeWhenIdle_ = true;
+  if (!busy_) {
+    QTimer::singleShot(0, this, &QWidget::close);
     return;
   }
+  form_.app.stopBatch = true;
+  form_.app.stopRequested = true;
   TerminateRunningTool();
-  _exit(1);
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {

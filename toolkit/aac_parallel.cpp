@@ -32,10 +32,10 @@ struct AacCommand {
 };
 
 // Only the classic line qualifies: "-f wav -i X -acodec aac -ac N -ab R Y.aac", any order of the
-// encoder options. A resampler or a filter would carry state across the cuts.
+// encoder options (and the down-mix's matrix limit, which works sample by sample). A resampler or a filter would carry state across the cuts.
 std::optional<AacCommand> ReadCommand(const Args& a) {
   static const std::set<std::string> kCodec = {"-acodec", "-c:a", "-codec:a"};
-  static const std::set<std::string> kKept = {"-ac", "-ab", "-b:a", "-ba"};
+  static const std::set<std::string> kKept = {"-ac", "-ab", "-b:a", "-ba", "-rematrix_maxval"};
   AacCommand c;
   size_t i = 0;
   if (a.size() >= 2 && a[0] == "-f" && a[1] == "wav") i = 2;

@@ -82,7 +82,7 @@ class Mp4Road : public ::testing::Test {
     return Q(A + "/MKVToolnix/mkvextract.exe") + " tracks " + Q(source) + " " + specs;
   }
   std::string FfmpegFromWav() const {
-    return Q(A + "/FFMpeg/FFmpeg.exe") + " -f wav -i " + Q(O + "movie.wav") + " -acodec libfaac -ac 2 -ab 224kb " +
+    return Q(A + "/FFMpeg/FFmpeg.exe") + " -f wav -i " + Q(O + "movie.wav") + " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " +
            Q(O + "movie.aac");
   }
   std::string TwoTrack(const std::string& fps, const std::string& par = "", const std::string& name = "film.mp4") {
@@ -161,7 +161,7 @@ TEST_F(Mp4Road, OggTravelsWithTheVideoAndIsEncodedByFfmpegDirectly) {
   EXPECT_EQ(fx.runner.Lines(),
             (Lines{Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.ogg")),
                    Q(A + "/FFMpeg/FFmpeg.exe") + " -f ogg -i " + Q(O + "movie.ogg") +
-                       " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac"),
+                       " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " + Q(O + "movie.aac"),
                    TwoTrack("24000/1001")}));
   EXPECT_EQ(std::count(progress.begin(), progress.end(), "Extracting audio with backup method."), 0);
 }
@@ -173,7 +173,7 @@ TEST_F(Mp4Road, SafeSyncSkipsTheGraphEvenWithAnEncoderPresent) {
   EXPECT_EQ(fx.runner.Lines(),
             (Lines{Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.ac3")),
                    Q(A + "/FFMpeg/FFmpeg.exe") + " -f ac3 -i " + Q(O + "movie.ac3") +
-                       " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac"),
+                       " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " + Q(O + "movie.aac"),
                    TwoTrack("24000/1001")}));
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/registration.h"
+#include "dshow/dshow.h"
 #include "fsutil/fsutil.h"
 #include "ui/form1.h"
 
@@ -59,6 +60,7 @@ void SetCheckFromText(CheckBox& box, const std::string& text) {
 void Form1::LoadSettings() {
   Sub_RegisterServer(0, app.appFolder + kSep + "FSFWrap.dll", true);
   Sub_RegisterServer(0, app.appFolder + kSep + "WAVDEST.AX", true);
+  LoadDecoderOptions(app);
 
   const std::string path = SettingsPath(app);
   if (!FileIsPresent(path)) return;

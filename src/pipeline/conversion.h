@@ -38,6 +38,7 @@ class Conversion {
   bool RefuseUnwritableFolder();
   bool RefuseSourceAsOutput();
   bool RefuseUnknownVideo();
+  bool RefuseBadFrameRate();
   void EndRefused(const std::string& text, const std::string& title);
 
   // Track extraction (extraction.cpp).

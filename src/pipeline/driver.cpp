@@ -4,6 +4,8 @@
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
 #include "pipeline/stoppable_run.h"
+#include "pipeline/tool_progress.h"
+#include "process/process.h"
 #include "streams/streams.h"
 
 namespace parvela {
@@ -60,8 +62,20 @@ std::string Mp4OutputName(const std::string& baseName) {
   return name + ".mp4";
 }
 
+// The step's meter follows what the tool says of its progress; a tool that says nothing shows
+// a busy bar for as long as it runs.
 int Conversion::Run(const std::string& commandLine) {
+  const std::vector<std::string> args = SplitCommandLine(commandLine);
+  ToolProgressReader reader(args.empty() ? std::string() : args[0]);
+  f.stepMeter.Start();
+  if (reader.Tells()) {
+    app.runner.SetOutputObserver([this, &reader](std::string_view line) {
+      if (const std::optional<double> share = reader.Read(line)) f.stepMeter.Update(*share);
+    });
+  }
   const int code = app.runner.RunAndWait(commandLine);
+  app.runner.SetOutputObserver({});
+  f.stepMeter.Stop();
   StopIfAsked();
   return code;
 }
@@ -91,7 +105,7 @@ void Conversion::Run() {
     CommonEnd();
     return;
   }
-  if (RefuseSourceAsOutput() || RefuseUnknownVideo()) return;
+  if (RefuseBadFrameRate() || RefuseSourceAsOutput() || RefuseUnknownVideo()) return;
   if (SplitRoadApplies() && SplitAndConvert()) return;
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1" && !f.chkMP2.Checked()) {

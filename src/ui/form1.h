@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "pipeline/conversion_job.h"
 #include "ui/controls.h"
+#include "ui/step_meter.h"
 
 namespace parvela {
 
@@ -58,6 +59,8 @@ class Form1 : public ConversionJob {
   Label Label3;
   // Shown beside "Convert" while a conversion runs; the one control that takes input then.
   Button cmdStop;
+  // How far the step now running has come, from the tool's own output.
+  StepMeter stepMeter;
 
   // Option handlers and the cascade between them (form1.cpp).
   void Check1_Click();

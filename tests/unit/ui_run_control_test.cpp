@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "dshow/dshow.h"
+#include "fake_graph.h"
 #include "form_fixture.h"
 #include "fsutil/fsutil.h"
 
@@ -164,6 +166,55 @@ TEST_F(RunControl, BatchEndsWithItsSummaryAndStopCanEndTheRest) {
                      "batch stopped, 2 not started");
   EXPECT_FALSE(f.cmdStop.Visible());
   EXPECT_EQ(Remaining(), Lines{});
+}
+
+TEST_F(RunControl, FrameRateThatIsNoPositiveNumberIsRefusedBeforeAnyTool) {
+  const std::string source = in / "film.mkv";
+  WriteFile(source, kEbml);
+  f.txtFile.SetText(source);
+  ASSERT_TRUE(f.ReadInfo(source));
+  for (const char* rate : {"", "abc", "0", "-25", "25 fps", "nan", "1e999"}) {
+    fx.runner.calls.clear();
+    fx.host.messages.clear();
+    f.txtSFPS.SetText(rate);
+    f.Command2_Click();
+    EXPECT_TRUE(fx.runner.calls.empty()) << rate;
+    ASSERT_EQ(fx.host.messages.size(), 1u) << rate;
+    EXPECT_EQ(fx.host.messages[0].title, "FPS error");
+    EXPECT_EQ(fx.host.messages[0].text, std::string("The frame rate in the \"FPS\" box, \"") + rate +
+                                            "\", is not a positive number (for example 23.976 or 25). Nothing was "
+                                            "converted.");
+  }
+  f.txtSFPS.SetText("29.97");
+  f.Command2_Click();
+  EXPECT_EQ(f.txtProgress.Text(), "Conversion done");
+}
+
+TEST(DecoderOptionsFile, ChoicesAreKeptBesideTheSettingsAndReadAtTheNextStart) {
+  FormFixture first;
+  testing::FakeGraphBackend graph;
+  graph.host = &first.host;
+  first.app.graph = &graph;
+  first.host.onPropertyPages = [](dshow::DecoderSettings& s) {
+    s.outputChannels = 2;
+    s.dynamicRangeCompression = true;
+    s.gainDb = -6;
+  };
+  first.form.Command3_Click();
+  EXPECT_EQ(ReadFile(first.app.appFolder + "/decoder.conf"), "2\r\n1\r\n-6\r\n");
+  EXPECT_FALSE(FileIsPresent(first.app.appFolder + "/parvela.conf"));  // its ten lines stay its own
+
+  testing::FakeGraphBackend nextGraph;
+  Application next(first.app.appFolder, first.app.homeFolder, first.runner, first.host, first.sleeper);
+  next.graph = &nextGraph;
+  Form1 form(next);
+  form.LoadSettings();
+  EXPECT_TRUE(nextGraph.decoderSettings == (dshow::DecoderSettings{2, true, -6}));
+  // A file edited into nonsense leaves the defaults whole.
+  WriteFile(first.app.appFolder + "/decoder.conf", "2\r\nyes\r\n-6\r\n");
+  nextGraph.decoderSettings = {};
+  form.LoadSettings();
+  EXPECT_TRUE(nextGraph.decoderSettings == dshow::DecoderSettings{});
 }
 
 }  // namespace

@@ -68,6 +68,7 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
   BuildLayout();
   views_.Follow(form_.txtProgress, [this] { UpdateProgressBar(); });
   views_.Follow(form_.lblMulti, [this] { UpdateProgressBar(); });
+  views_.Follow(form_.stepMeter, [this] { UpdateProgressBar(); });
   // A verdict speaks of one source: choosing or typing another clears it.
   views_.Follow(form_.txtFile, [this] {
     if (verdict_->toolTip().toStdString() != form_.lastOutputPath) verdict_->hide();
@@ -120,6 +121,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::UpdateProgressBar() {
   if (!bar_) return;
+  // The running tool's own progress first; a tool that tells none gets a busy bar.
+  if (form_.stepMeter.Running()) {
+    const std::optional<int> permille = form_.stepMeter.Permille();
+    bar_->setVisible(true);
+    bar_->setRange(0, permille ? 1000 : 0);
+    bar_->setValue(permille.value_or(0));
+    bar_->setFormat(QString::fromStdString(form_.stepMeter.Text()));
+    return;
+  }
   auto counter = CurrentCounter(form_.txtProgress.Text(), form_.lblMulti.Caption(),
                                 form_.lblMulti.Visible());
   bar_->setVisible(counter.has_value());

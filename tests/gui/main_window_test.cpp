@@ -324,6 +324,38 @@ TEST_F(MainWindowTest, StopButtonStandsBesideConvertDuringARunAndEndsIt) {
   EXPECT_FALSE(window->Busy());
 }
 
+TEST_F(MainWindowTest, ArgumentsConversionShowsASmallWindowWithStopAndAMissingOneIsNamed) {
+  const std::string movie = films / "Film.mkv";
+  WriteFile(movie, "");
+  fx.app.argumentText = movie;
+  QWidget* small = nullptr;
+  bool clicked = false;
+  duringTool = [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() == "argumentProgress" && w->isVisible()) small = w;
+    }
+    auto* stop = small ? small->findChild<QPushButton*>("cmdStop") : nullptr;
+    if (clicked || !stop || !stop->isEnabled()) return;  // Stop answers once the conversion has begun
+    clicked = true;
+    QTest::mouseClick(stop, Qt::LeftButton);
+  };
+  {
+    qt::MainWindow window(fx.form, viewHost);
+    EXPECT_NE(small, nullptr);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(f.txtProgress.Text(), "Stopped; temporary files removed");
+    EXPECT_FALSE(window.isVisible());
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_NE(w->objectName(), "argumentProgress");
+  }
+  duringTool = nullptr;
+  fx.app.argumentText = films / "missing.mkv";
+  qt::MainWindow window(fx.form, viewHost);
+  ASSERT_FALSE(fx.host.messages.empty());
+  EXPECT_EQ(fx.host.messages.back().title, "Argument error");
+  EXPECT_EQ(fx.host.messages.back().text,
+            "Nothing was converted: " + films / "missing.mkv" + " is neither an MKV file nor a folder.");
+}
+
 TEST_F(MainWindowTest, DoubleClickOnTheBackgroundWritesTheRegisterBatch) {
   auto window = Open();
   QTest::mouseDClick(Find<QWidget>(*window, "Command2"), Qt::LeftButton);

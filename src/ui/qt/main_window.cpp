@@ -14,7 +14,8 @@
 
 #include "playability/playability.h"
 #include "process/process.h"
-#include "ui/progress_counter.h"
+#include "app/cli_options.h"
+#include "ui/qt/progress_view.h"
 
 namespace parvela::qt {
 
@@ -80,7 +81,20 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
     verdict_->setToolTip({});
     verdict_->show();
   };
+  // A file or folder given as argument is converted before this window appears; meanwhile a
+  // small window shows the step, the bar and Stop. An argument that names nothing is said so.
+  const std::string& argument = form_.app.argumentText;
+  std::unique_ptr<ArgumentProgressWindow> small;
+  if (IsConvertibleArgument(argument)) {
+    small = std::make_unique<ArgumentProgressWindow>(form_);
+    small->show();
+  }
   RunHandler([this] { form_.Form_Load(); });
+  small.reset();
+  if (!argument.empty() && !IsConvertibleArgument(argument)) {
+    form_.app.host.MessageBox("Nothing was converted: " + argument + " is neither an MKV file nor a folder.",
+                              "Argument error", MsgIcon::Critical, MsgButtons::Ok);
+  }
 }
 
 void MainWindow::ShowVerdict(const std::string& outputPath) {
@@ -120,23 +134,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::UpdateProgressBar() {
-  if (!bar_) return;
-  // The running tool's own progress first; a tool that tells none gets a busy bar.
-  if (form_.stepMeter.Running()) {
-    const std::optional<int> permille = form_.stepMeter.Permille();
-    bar_->setVisible(true);
-    bar_->setRange(0, permille ? 1000 : 0);
-    bar_->setValue(permille.value_or(0));
-    bar_->setFormat(QString::fromStdString(form_.stepMeter.Text()));
-    return;
-  }
-  auto counter = CurrentCounter(form_.txtProgress.Text(), form_.lblMulti.Caption(),
-                                form_.lblMulti.Visible());
-  bar_->setVisible(counter.has_value());
-  if (!counter) return;
-  bar_->setRange(0, counter->maximum);
-  bar_->setValue(counter->value);
-  bar_->setFormat(counter->seconds ? QString("%v of %m seconds of audio") : QString("%v of %m"));
+  if (bar_) ShowProgress(bar_, form_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

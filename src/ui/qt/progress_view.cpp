@@ -31,7 +31,7 @@ void ShowProgress(QProgressBar* bar, const Form1& form) {
 ArgumentProgressWindow::ArgumentProgressWindow(Form1& form)
     : form_(form), views_([](const std::function<void()>&) { return false; }) {
   setObjectName("argumentProgress");
-  setWindowTitle(QString::fromStdString(form_.caption));
+  setWindowTitle(QString::fromStdString(form_.caption + " \u2014 converting"));
   setMinimumWidth(420);
   auto* column = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;

@@ -356,6 +356,47 @@ TEST_F(MainWindowTest, ArgumentsConversionShowsASmallWindowWithStopAndAMissingOn
             "Nothing was converted: " + films / "missing.mkv" + " is neither an MKV file nor a folder.");
 }
 
+TEST_F(MainWindowTest, ConvertSaysWhatIsMissingInspectsATypedPathAndABatchEndsWithItsSummary) {
+  auto window = Open();
+  auto* convert = Find<QWidget>(*window, "Command2");
+  QTest::mouseClick(convert, Qt::LeftButton);  // no source yet
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, "Choose a source file first.");
+  EXPECT_EQ(fx.host.messages[0].title, "Source error");
+
+  // A path typed over the one inspected is inspected before anything else runs.
+  const std::string chosen = films / "a.mkv", typed = films / "b.mkv";
+  WriteFile(chosen, "");
+  WriteFile(typed, "");
+  f.inspectedSource = chosen;
+  fx.app.sourceInfo.videoKind = "avc";
+  f.txtTMP.SetText(films.path() + "/");
+  auto* source = Find<QLineEdit>(*window, "txtFile");
+  source->selectAll();
+  QTest::keyClicks(source, QString::fromStdString(typed));
+  QTest::mouseClick(convert, Qt::LeftButton);
+  ASSERT_FALSE(fx.runner.calls.empty());
+  EXPECT_EQ(fx.runner.calls[0].commandLine, "\"" + fx.app.appFolder + "/MKVToolnix/mkvinfo.exe\" \"" + typed +
+                                                "\" -o \"" + fx.app.appFolder + "/info.txt\"");
+
+  // A folder with a file that is not Matroska: named as such, then the summary under the bar.
+  testing::TempDir batch;
+  WriteFile(batch / "bad.mkv", "RIFF....WAVE");
+  fx.host.messages.clear();
+  fx.host.folderAnswers.push_back(batch.path());
+  QTest::mouseClick(Find<QWidget>(*window, "cmdFolder"), Qt::LeftButton);
+  ASSERT_EQ(fx.host.messages.size(), 2u);  // the question where to store, then the file's own message
+  EXPECT_EQ(fx.host.messages[1].text, batch / "bad.mkv" + " is not a Matroska file.");
+  auto* summary = Find<QLabel>(*window, "lblVerdict");
+  EXPECT_FALSE(summary->isHidden());
+  EXPECT_EQ(summary->text().toStdString(),
+            "1 file: 0 converted, 0 skipped (already converted), 1 failed: bad.mkv \u2014 not a Matroska file");
+  // A new source makes it stale.
+  source->selectAll();
+  QTest::keyClicks(source, "x");
+  EXPECT_TRUE(summary->isHidden());
+}
+
 TEST_F(MainWindowTest, DoubleClickOnTheBackgroundWritesTheRegisterBatch) {
   auto window = Open();
   QTest::mouseDClick(Find<QWidget>(*window, "Command2"), Qt::LeftButton);

@@ -72,13 +72,14 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
   views_.Follow(form_.stepMeter, [this] { UpdateProgressBar(); });
   // A verdict speaks of one source: choosing or typing another clears it.
   views_.Follow(form_.txtFile, [this] {
-    if (verdict_->toolTip().toStdString() != form_.lastOutputPath) verdict_->hide();
+    if (form_.txtFile.Text() != verdictSource_) verdict_->hide();
   });
   host_.Attach(this);
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
   form_.onBatchFinished = [this](const std::string& summary) {
     verdict_->setText(QString::fromStdString(summary));
     verdict_->setToolTip({});
+    verdictSource_ = form_.txtFile.Text();
     verdict_->show();
   };
   // A file or folder given as argument is converted before this window appears; meanwhile a
@@ -101,6 +102,7 @@ void MainWindow::ShowVerdict(const std::string& outputPath) {
   const std::string line = playability::CheckFile(form_.app, outputPath).Line();
   verdict_->setText(QString::fromStdString(line));
   verdict_->setToolTip(QString::fromStdString(outputPath));
+  verdictSource_ = form_.txtFile.Text();
   verdict_->show();
 }
 

@@ -58,6 +58,7 @@ class MainWindow : public QWidget {
   QProgressBar* bar_ = nullptr;
   QLabel* verdict_ = nullptr;
   QPushButton* stop_ = nullptr;
+  std::string verdictSource_;  // the source box's text the verdict line speaks of
   // Closing the window during a run stops it; the window closes once the run has unwound.
   bool closeWhenIdle_ = false;
 };

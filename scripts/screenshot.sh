@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Screenshots of the window on a virtual X display (Xvfb): once as it opens with no source, once
 # after a generated sample MKV was given on the command line (converted before the window
-# appears, so its tracks are filled in). Writes window-empty.png and window-source.png into the
-# folder given (default build/screenshots).
+# appears, so its tracks are filled in), then with a folder given: the small progress window
+# while a long film's audio is encoded (bar, time left, Stop), and the window with the batch's
+# summary. Writes window-empty.png, window-source.png, window-converting.png and
+# window-batch.png into the folder given (default build/screenshots).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,7 +29,7 @@ build=${PARVELA_BUILD:-build}
 # machine shows up in them.
 films=""
 if [ -n "${PARVELA_SHOT_NS:-}" ]; then
-  mount -t tmpfs -o size=64m parvela-shot /mnt && films=/mnt/Films
+  mount -t tmpfs -o size=512m parvela-shot /mnt && films=/mnt/Films
 elif [ "$(id -u)" -eq 0 ] && [[ "$out" != /mnt* ]] && unshare --mount true 2>/dev/null; then
   exec env PARVELA_SHOT_NS=1 unshare --mount --propagation private "$0" --on-display "$out"
 fi
@@ -54,9 +56,9 @@ ffmpeg -nostdin -hide_banner -loglevel error -y \
 # Waits for the window, lets it paint, and grabs its area of the screen with the frame the
 # window manager put around it.
 shoot() {
-  local png=$1 info="" i
-  for i in $(seq 1 600); do
-    info=$(xwininfo -name "Parvela 0.23" 2>/dev/null || true)
+  local png=$1 name=${2:-Parvela 0.23} info="" i
+  for i in $(seq 1 1200); do
+    info=$(xwininfo -name "$name" 2>/dev/null || true)
     grep -q "Map State: IsViewable" <<<"$info" && break
     sleep 0.1
   done
@@ -65,13 +67,13 @@ shoot() {
     return 1
   fi
   sleep 1
-  info=$(xwininfo -name "Parvela 0.23")
+  info=$(xwininfo -name "$name")
   local x y w h left=0 right=0 top=0 bottom=0 extents
   x=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$info")
   y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$info")
   w=$(awk '/Width:/ {print $NF}' <<<"$info")
   h=$(awk '/Height:/ {print $NF}' <<<"$info")
-  extents=$(xprop -name "Parvela 0.23" _NET_FRAME_EXTENTS 2>/dev/null | grep -oE '[0-9]+, [0-9]+, [0-9]+, [0-9]+' || true)
+  extents=$(xprop -name "$name" _NET_FRAME_EXTENTS 2>/dev/null | grep -oE '[0-9]+, [0-9]+, [0-9]+, [0-9]+' || true)
   [ -n "$extents" ] && IFS=', ' read -r left right top bottom <<<"$extents"
   ffmpeg -nostdin -hide_banner -loglevel error -y -f x11grab -draw_mouse 0 \
     -video_size "$((w + left + right))x$((h + top + bottom))" \
@@ -93,4 +95,27 @@ kill $pid; wait $pid 2>/dev/null || true
 "$work/app/parvela" "$sample" &
 pid=$!
 shoot "$out/window-source.png"
+kill $pid; wait $pid 2>/dev/null || true
+
+# A folder: the sample again (converted already, so skipped) and a ten-minute stereo film whose
+# audio encode runs long enough for the bar to tell the time left (its WAV, 115 MB, fits the
+# folder's 512 MB).
+series="$films/Series"
+mkdir -p "$series"
+cp "$sample" "$series/Holiday.mkv"
+ffmpeg -nostdin -hide_banner -loglevel error -y \
+  -f lavfi -i "testsrc2=size=160x90:rate=25" \
+  -f lavfi -i "aevalsrc=0.3*sin(2*PI*440*t)|0.3*sin(2*PI*550*t):s=48000:c=stereo" \
+  -map 0:v -map 1:a -t 600 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a ac3 -b:a 448k \
+  "$series/Long Film.mkv"
+"$work/app/parvela" "$series" &
+pid=$!
+# The audio encode has begun once its pieces (or its output) appear in the output folder.
+for i in $(seq 1 1200); do
+  compgen -G "$films/movie.aac*" >/dev/null && break
+  sleep 0.1
+done
+sleep 4
+shoot "$out/window-converting.png" "Parvela 0.23 — converting"
+shoot "$out/window-batch.png"
 kill $pid; wait $pid 2>/dev/null || true

@@ -32,10 +32,10 @@ struct AacCommand {
 };
 
 // Only the classic line qualifies: "-f wav -i X -acodec aac -ac N -ab R Y.aac", any order of the
-// encoder options. A resampler or a filter would carry state across the cuts.
+// encoder options (and the down-mix's matrix limit, which works sample by sample). A resampler or a filter would carry state across the cuts.
 std::optional<AacCommand> ReadCommand(const Args& a) {
   static const std::set<std::string> kCodec = {"-acodec", "-c:a", "-codec:a"};
-  static const std::set<std::string> kKept = {"-ac", "-ab", "-b:a", "-ba"};
+  static const std::set<std::string> kKept = {"-ac", "-ab", "-b:a", "-ba", "-rematrix_maxval"};
   AacCommand c;
   size_t i = 0;
   if (a.size() >= 2 && a[0] == "-f" && a[1] == "wav") i = 2;
@@ -65,6 +65,7 @@ uint64_t Le64(std::string_view s, size_t at) { return Le(s, at, 4) | (uint64_t{L
 
 struct WavLayout {
   size_t dataOffset = 0, samples = 0, blockAlign = 0;
+  uint32_t rate = 0;
   size_t ds64 = 0;  // the RF64 size chunk of a file past 4 GB; 0 in a plain RIFF file
 };
 
@@ -86,6 +87,7 @@ std::optional<WavLayout> ReadWavLayout(std::string_view f) {
     } else if (f.substr(at, 4) == "fmt " && at + 8 + 16 <= f.size()) {
       uint32_t tag = Le(f, at + 8, 2);
       w.blockAlign = Le(f, at + 8 + 12, 2);
+      w.rate = Le(f, at + 8 + 4, 4);
       format = (tag == 1 || tag == 3 || tag == 0xFFFE) && w.blockAlign > 0 && kRates.count(Le(f, at + 8 + 4, 4));
     } else if (f.substr(at, 4) == "data") {
       if (!format || (f.substr(0, 4) == "RF64" && w.ds64 == 0)) return std::nullopt;
@@ -157,17 +159,27 @@ bool StartEncoders(std::string_view role, const AacCommand& c, std::vector<Piece
   return true;
 }
 
-// Writes every piece to its encoder at once, as fast as each one takes it.
-void FeedEncoders(std::vector<Piece>& pieces, const MappedFile& wav) {
+// Writes every piece to its encoder at once, as fast as each one takes it, and tells how far
+// the whole has come (`seconds` long) at every hundredth.
+void FeedEncoders(std::vector<Piece>& pieces, const MappedFile& wav, double seconds) {
   std::signal(SIGPIPE, SIG_IGN);
   constexpr size_t kChunk = 1 << 20;
+  size_t all = 0;
+  for (const Piece& p : pieces) all += p.header.size() + p.body.size();
+  int told = -1;
   for (;;) {
+    size_t fed = 0;
+    for (const Piece& p : pieces) fed += p.written;
+    const int hundredths = all == 0 ? 100 : static_cast<int>(fed * 100 / all);
+    if (hundredths != told && seconds > 0) TellFfmpegTime(seconds * hundredths / 100), told = hundredths;
     std::vector<pollfd> waiting;
     for (Piece& p : pieces) {
       if (p.fd >= 0) waiting.push_back({p.fd, POLLOUT, 0});
     }
-    if (waiting.empty()) return;
-    if (poll(waiting.data(), waiting.size(), -1) < 0 && errno != EINTR) return;
+    if (waiting.empty() || (poll(waiting.data(), waiting.size(), -1) < 0 && errno != EINTR)) {
+      if (told >= 0) std::fputc('\n', stderr);  // as ffmpeg ends its last progress line
+      return;
+    }
     for (Piece& p : pieces) {
       if (p.fd < 0) continue;
       size_t total = p.header.size() + p.body.size();
@@ -224,10 +236,11 @@ int JoinPieces(std::string_view role, std::vector<Piece>& pieces, const std::str
   return ok ? 0 : Fail(role, "cannot join the encoded pieces into " + output);
 }
 
-int EncodePieces(std::string_view role, const AacCommand& c, std::vector<Piece>& pieces, const MappedFile& wav) {
+int EncodePieces(std::string_view role, const AacCommand& c, std::vector<Piece>& pieces, const MappedFile& wav,
+                 double seconds) {
   int failure = 0;
   bool started = StartEncoders(role, c, pieces, failure);
-  if (started) FeedEncoders(pieces, wav);
+  if (started) FeedEncoders(pieces, wav, seconds);
   for (Piece& p : pieces) {
     if (p.fd >= 0) close(p.fd);
     if (p.pid > 0) {
@@ -254,7 +267,9 @@ std::optional<int> EncodeAacInPieces(std::string_view role, const Args& translat
   while (count >= 2 && layout->samples / count * layout->blockAlign > 0xF0000000u) ++count;
   if (count < 2) return std::nullopt;
   std::vector<Piece> pieces = PlanPieces(wav.bytes(), *layout, count, command->output);
-  return EncodePieces(role, *command, pieces, wav);
+  const double seconds = layout->rate > 0 ? static_cast<double>(layout->samples) / layout->rate : 0;
+  TellFfmpegDuration(seconds);
+  return EncodePieces(role, *command, pieces, wav, seconds);
 }
 
 }  // namespace parvela::toolkit

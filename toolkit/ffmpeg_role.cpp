@@ -109,7 +109,9 @@ int FfmpegMain(const Args& args) {
     std::cerr << kRole << ": dropped " << option << ", which ffmpeg no longer knows" << std::endl;
   }
   if (std::optional<int> code = EncodeAacInPieces(kRole, t.argv)) return *code;
-  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+  // As ffmpeg itself tells a reader: the input's duration first, then "time=" as it goes.
+  if (!t.inputs.empty()) TellFfmpegDuration(MediaDuration(kRole, t.inputs.front(), false));
+  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-stats", "-y"};
   argv.insert(argv.end(), t.argv.begin(), t.argv.end());
   OutputGuard guard{{}, t.inputs};
   if (const std::string& output = t.argv[t.lastOutput]; !IsUrl(output)) guard.outputs.push_back(output);

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,8 +66,8 @@ int WaitFor(pid_t pid) {
 
 // Spawns with PATH search; `stdoutFd` >= 0 replaces the child's standard output (or `target`).
 int Spawn(std::string_view role, const Args& argv, int stdoutFd, int closeFd, pid_t& pid,
-          int target = STDOUT_FILENO) {
-  std::cerr << role << ": " << CommandText(argv) << std::endl;
+          int target = STDOUT_FILENO, bool announce = true) {
+  if (announce) std::cerr << role << ": " << CommandText(argv) << std::endl;
   std::vector<char*> cargv;
   for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
   cargv.push_back(nullptr);
@@ -131,13 +132,32 @@ int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const O
   return code;
 }
 
-double MediaDuration(std::string_view role, const std::string& path) {
+double MediaDuration(std::string_view role, const std::string& path, bool announce) {
   std::string text;
-  RunProgramCapture(role, {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path}, text);
+  RunProgramCapture(role, {"ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path}, text,
+                    announce);
   char* end = nullptr;
   const double seconds = std::strtod(text.c_str(), &end);
   return end != text.c_str() && seconds > 0 ? seconds : 0;
 }
+
+namespace {
+
+std::string ClockOf(double seconds) {
+  const long centis = std::lround(seconds * 100);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld.%02ld", centis / 360000, centis / 6000 % 60, centis / 100 % 60,
+                centis % 100);
+  return text;
+}
+
+}  // namespace
+
+void TellFfmpegDuration(double seconds) {
+  if (seconds > 0) std::cerr << "  Duration: " << ClockOf(seconds) << ", start: 0.000000" << std::endl;
+}
+
+void TellFfmpegTime(double seconds) { std::cerr << "size=N/A time=" << ClockOf(seconds) << " bitrate=N/A\r" << std::flush; }
 
 bool CutShort(std::string_view role, const std::string& output, const std::vector<std::string>& inputs) {
   double shortest = 0;
@@ -153,11 +173,11 @@ bool CutShort(std::string_view role, const std::string& output, const std::vecto
   return true;
 }
 
-int RunProgramCapture(std::string_view role, const Args& argv, std::string& out) {
+int RunProgramCapture(std::string_view role, const Args& argv, std::string& out, bool announce) {
   int fds[2];
   if (pipe(fds) != 0) return Fail(role, "cannot create a pipe", kNotInstalled);
   pid_t pid = 0;
-  int failed = Spawn(role, argv, fds[1], fds[0], pid);
+  int failed = Spawn(role, argv, fds[1], fds[0], pid, STDOUT_FILENO, announce);
   close(fds[1]);
   if (failed) {
     close(fds[0]);

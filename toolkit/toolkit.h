@@ -58,12 +58,18 @@ struct OutputGuard {
 // changed since the start that are none of `inputs`.
 int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard);
 // The running time ffprobe gives a media file, in seconds; 0 when it gives none.
-double MediaDuration(std::string_view role, const std::string& path);
+// `announce` false leaves the ffprobe run out of the role's account of what it runs (a look
+// that only serves the progress it reports).
+double MediaDuration(std::string_view role, const std::string& path, bool announce = true);
+// ffmpeg's own progress output on standard error, for a reader of it: the input's
+// "  Duration: 00:01:02.50, start: 0.000000" line, then "time=00:00:31.25" lines redrawn.
+void TellFfmpegDuration(double seconds);
+void TellFfmpegTime(double seconds);
 // True, after an error message, when `output` ends well before the shortest of `inputs` that
 // has a running time: what a tool that goes on after failed writes leaves.
 bool CutShort(std::string_view role, const std::string& output, const std::vector<std::string>& inputs);
 // The same, with the program's standard output collected into `out` (small outputs only).
-int RunProgramCapture(std::string_view role, const Args& argv, std::string& out);
+int RunProgramCapture(std::string_view role, const Args& argv, std::string& out, bool announce = true);
 
 // Starts argv as RunProgram does, with its standard input the read end of a new pipe; `input`
 // gets the write end (the caller closes it). 0, or the code of a program that cannot start.

@@ -1,5 +1,6 @@
 // Source inspection: mkvinfo describes the source, the parser reads the report, and for H.264
 // the checker decides whether the stream must be re-encoded.
+#include <algorithm>
 #include <vector>
 
 #include "analysis/analysis.h"
@@ -27,6 +28,25 @@ bool WaitForReport(Application& app) {
     app.host.DoEvents();
     app.sleeper.Sleep(kReportPollMs);
   }
+}
+
+// Every Matroska file starts with the EBML header's identifier. Only a file that can be read
+// and holds something else is refused here; anything shorter is left to mkvinfo's report.
+bool IsNotMatroska(const std::string& source) {
+  static const char kEbmlId[] = {'\x1A', '\x45', '\xDF', '\xA3'};
+  char head[sizeof kEbmlId] = {};
+  return ReadFileStart(source, head, sizeof head) == sizeof head &&
+         !std::equal(head, head + sizeof head, kEbmlId);
+}
+
+void ShowInspectionError(Application& app, const std::string& text);
+
+// Named as what it is, rather than left to fail later for want of tracks.
+bool RefusedAsNotMatroska(Form1& form, const std::string& source) {
+  if (!IsNotMatroska(source)) return false;
+  form.inspectionProblem = "not a Matroska file";
+  ShowInspectionError(form.app, source + " is not a Matroska file.");
+  return true;
 }
 
 void ShowInspectionError(Application& app, const std::string& text) {
@@ -119,6 +139,9 @@ bool Form1::ReadInfo(const std::string& sourcePath) {
 bool Form1::Inspect(const std::string& sourcePath) {
   if (tools.strMKVInfo.empty()) tools.Fill(app.appFolder);
   const std::string source = TrimBlanks(sourcePath);
+  inspectedSource.clear();
+  inspectionProblem = "could not be inspected";
+
   // A report left over from an interrupted run must not pass for this source's.
   DeleteFile(app.InfoReportPath());
   app.runner.RunAndWait(Quoted(tools.strMKVInfo) + " " + Quoted(source) + " -o " +
@@ -126,7 +149,7 @@ bool Form1::Inspect(const std::string& sourcePath) {
   // A failed inspection leaves the source uninspected, so that "Convert" tries again.
   if (!WaitForReport(app)) {
     app.sourceInfo.videoKind.clear();
-    ShowNoReport(app, "mkvinfo", tools.strMKVInfo);
+    if (!RefusedAsNotMatroska(*this, source)) ShowNoReport(app, "mkvinfo", tools.strMKVInfo);
     return false;
   }
   if (!ParseSourceReport(*this)) {
@@ -134,6 +157,8 @@ bool Form1::Inspect(const std::string& sourcePath) {
     ShowInspectionError(app, "The debug log (" + app.DebugLogPath() + ") cannot be written.");
     return false;
   }
+  if (app.sourceInfo.videoKind.empty() && RefusedAsNotMatroska(*this, source)) return false;
+  inspectedSource = source;
   // Only video a road converts needs its rate.
   if (app.sourceInfo.videoRateMissing && !app.sourceInfo.videoKind.empty()) MeasureFrameRate(*this, source);
   const std::string& kind = app.sourceInfo.videoKind;

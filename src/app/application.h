@@ -42,6 +42,10 @@ struct Application {
   // against what the inspection sets. False when the source cannot meet them: it is then not
   // converted. Empty in the window.
   std::function<bool(const std::string& source)> afterInspection;
+  // A stop the user asked for (the Stop button, closing the window): the running tool has been
+  // ended and the run unwinds at its next step. `stopBatch` ends a folder batch as well.
+  bool stopRequested = false;
+  bool stopBatch = false;
 
   ProcessRunner& runner;
   WindowHost& host;

@@ -34,8 +34,9 @@ void OnInterrupt(int signal) {
   _exit(128 + signal);
 }
 
-// Every progress text becomes a line; on a terminal the once-a-second audio counter redraws
-// one line instead of scrolling.
+// Every progress text becomes a line; on a terminal the once-a-second audio counter and the
+// running step's percentage redraw one line instead of scrolling. Elsewhere a step that runs
+// longer than a few seconds gets a plain line at every tenth.
 class ProgressPrinter {
  public:
   explicit ProgressPrinter(bool terminal) : terminal_(terminal) {}
@@ -44,22 +45,40 @@ class ProgressPrinter {
     const bool counter = terminal_ && text.rfind("Extracting ", 0) == 0 &&
                          text.find(" seconds of Audio :") != std::string::npos;
     if (counter) {
-      std::printf("\r%s\033[K", text.c_str());
-      counterOpen_ = true;
+      Redraw(text);
     } else {
       EndCounterLine();
       std::printf("%s\n", text.c_str());
     }
     std::fflush(stdout);
   }
+  void Follow(const parvela::StepMeter& meter) {
+    const std::string text = meter.Text();
+    if (!meter.Running()) {
+      if (counterOpen_) std::printf("\r\033[K");
+      counterOpen_ = false;
+      tenth_ = -1;
+    } else if (terminal_ && !text.empty()) {
+      Redraw("  " + text);
+    } else if (!terminal_ && meter.SecondsLeft() && *meter.Permille() / 100 != tenth_) {
+      tenth_ = *meter.Permille() / 100;
+      std::printf("  %s\n", text.c_str());
+    }
+    std::fflush(stdout);
+  }
 
  private:
+  void Redraw(const std::string& text) {
+    std::printf("\r%s\033[K", text.c_str());
+    counterOpen_ = true;
+  }
   void EndCounterLine() {
     if (counterOpen_) std::printf("\n");
     counterOpen_ = false;
   }
   bool terminal_;
   bool counterOpen_ = false;
+  int tenth_ = -1;
 };
 
 // --check: one "FILE: Plays on: ..." line per file; nothing is converted. It takes no lock, so
@@ -168,7 +187,9 @@ int main(int argc, char** argv) {
   Form1 form(app);
   ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);
   form.txtProgress.Observe([&] { printer.Print(form.txtProgress.Text()); });
+  form.stepMeter.Observe([&] { printer.Follow(form.stepMeter); });
   form.onOutputFinished = [&](const std::string& path) { printer.Print(playability::CheckFile(app, path).Line()); };
+  form.onBatchFinished = [&](const std::string& summary) { printer.Print(summary); };
 
   // The window's start-up, with the options set between the settings and the argument.
   form.LoadSettings();

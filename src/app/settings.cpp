@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/registration.h"
+#include "dshow/dshow.h"
 #include "fsutil/fsutil.h"
 #include "ui/form1.h"
 
@@ -56,6 +57,7 @@ void SetCheckFromText(CheckBox& box, const std::string& text) {
 void Form1::LoadSettings() {
   Sub_RegisterServer(0, app.appFolder + kSep + "FSFWrap.dll", true);
   Sub_RegisterServer(0, app.appFolder + kSep + "WAVDEST.AX", true);
+  LoadDecoderOptions(app);
 
   const std::string path = app.SettingsPath();
   if (!FileIsPresent(path)) return;

@@ -42,24 +42,78 @@ struct Batch {
   bool interactive;          // the "Folder" button repaints once more per file
 };
 
+// What became of each file of a batch, for the summary at its end.
+struct BatchTally {
+  size_t total = 0, converted = 0, skipped = 0, notStarted = 0;
+  std::vector<std::string> failed;  // "name — reason"
+};
+
+std::string Plural(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string Summary(const BatchTally& t) {
+  std::string text = Plural(t.total, "file", "files") + ": ";
+  if (t.skipped == t.total) return text + "all skipped (already converted)";
+  text += std::to_string(t.converted) + " converted, " + std::to_string(t.skipped) + " skipped (already converted), " +
+          std::to_string(t.failed.size()) + " failed";
+  for (size_t i = 0; i < t.failed.size(); ++i) text += (i == 0 ? ": " : ", ") + t.failed[i];
+  if (t.notStarted > 0) text += "; batch stopped, " + std::to_string(t.notStarted) + " not started";
+  return text;
+}
+
+// A conversion counts as done when its road finished an output or said so itself (the VC-1
+// road leaves its streams without one output file).
+bool ConversionDone(Form1& form) {
+  const std::string& line = form.txtProgress.Text();
+  return !form.lastOutputPath.empty() || line == "Conversion done" || line == "Conversion Done";
+}
+
 void RunBatch(Form1& form, const Batch& batch) {
   const size_t count = batch.names.size();
+  BatchTally tally;
+  tally.total = count;
+  form.batchRunning = true;
+  form.app.stopBatch = false;
+  form.cmdStop.SetVisible(true);
   for (size_t i = 0; i < count; ++i) {
+    if (form.app.stopBatch) {
+      tally.notStarted = count - i;
+      break;
+    }
     form.lblMulti.SetCaption(std::to_string(i + 1) + " of " + std::to_string(count));
     form.lblMulti.SetVisible(true);
     form.app.host.Repaint();
     const std::string full = batch.sourceFolder + batch.names[i];
     form.strFullname = full;
-    if (AlreadyConverted(batch.outputFolder, batch.names[i])) continue;
+    if (AlreadyConverted(batch.outputFolder, batch.names[i])) {
+      ++tally.skipped;
+      continue;
+    }
     // Its message was shown; converting would only inspect it again and show it twice.
-    if (!form.ReadInfo(full)) continue;
+    if (!form.ReadInfo(full)) {
+      tally.failed.push_back(batch.names[i] + " \u2014 " + form.inspectionProblem);
+      continue;
+    }
     form.txtFile.SetText(full);
     if (batch.interactive) form.app.host.Repaint();
     form.strFilename = full;
     form.Command2_Click();
     form.bSplit = false;
+    if (form.txtProgress.Text() == kStoppedText) {
+      tally.failed.push_back(batch.names[i] + " \u2014 stopped");
+    } else if (ConversionDone(form)) {
+      ++tally.converted;
+    } else {
+      tally.failed.push_back(batch.names[i] + " \u2014 " + form.txtProgress.Text());
+    }
   }
+  form.batchRunning = false;
+  form.app.stopBatch = false;
+  form.app.stopRequested = false;
+  form.cmdStop.SetVisible(false);
   form.lblMulti.SetVisible(false);
+  if (form.onBatchFinished) form.onBatchFinished(Summary(tally));
 }
 
 std::vector<std::string> MkvFilesIn(const std::string& folder) {

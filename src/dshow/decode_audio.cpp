@@ -87,6 +87,8 @@ PollEnd PollUntilDone(Application& app, TextBox& txtProgress, FilterGraph& graph
   double lastPosition = -1;
   int unmoved = 0;
   while (position < duration) {
+    // A stopped run keeps no half a WAV.
+    if (app.stopRequested) return PollEnd::Failed;
     if (!graph.CurrentPosition(position) || !graph.Duration(duration)) return PollEnd::Failed;
     unmoved = position == lastPosition ? unmoved + 1 : 0;
     lastPosition = position;

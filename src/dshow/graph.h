@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "dshow/decoder_settings.h"
+
 namespace parvela::dshow {
 
 inline constexpr int kPinInput = 0;
@@ -89,6 +91,9 @@ class GraphBackend {
   // nullptr for a component that is not registered or cannot be loaded.
   virtual std::unique_ptr<IFileSinkWrapper> CreateWrapper(const std::string& clsid,
                                                           const std::string& iid) = 0;
+  // The decoder filter's settings, which its property pages edit; nullptr when the platform's
+  // decoder keeps its own.
+  virtual DecoderSettings* DecoderOptions() { return nullptr; }
 };
 
 }  // namespace parvela::dshow

@@ -17,7 +17,7 @@ class GstGraphBackend final : public GraphBackend {
   std::unique_ptr<FilterGraph> CreateFilterGraph() override;
   std::unique_ptr<IFileSinkWrapper> CreateWrapper(const std::string& clsid,
                                                   const std::string& iid) override;
-  DecoderSettings& Settings() { return settings_; }
+  DecoderSettings* DecoderOptions() override { return &settings_; }
 
  private:
   WindowHost& host_;

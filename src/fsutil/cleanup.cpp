@@ -29,3 +29,42 @@ void DeleteMpegTempFiles(const TextBox& txtTMP) {
 }
 
 }  // namespace parvela
+
+namespace parvela {
+
+FolderSnapshot TakeFolderSnapshot(const std::string& folder) {
+  FolderSnapshot snapshot{folder, {}};
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::error_code timeError;
+    const auto changed = it->symlink_status(timeError).type() == std::filesystem::file_type::symlink
+                             ? std::filesystem::file_time_type::min()
+                             : it->last_write_time(timeError);
+    snapshot.entries[it->path().filename().string()] = changed;
+  }
+  return snapshot;
+}
+
+void DeleteRunLeftovers(const FolderSnapshot& before,
+                        const std::function<bool(const std::string& name, bool isNew)>& madeByRun) {
+  const FolderSnapshot now = TakeFolderSnapshot(before.folder);
+  for (const auto& [name, changed] : now.entries) {
+    const auto earlier = before.entries.find(name);
+    const bool isNew = earlier == before.entries.end();
+    if (!isNew && changed <= earlier->second) continue;
+    if (!madeByRun(name, isNew)) continue;
+    const std::string path = before.folder + name;
+    std::error_code error;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(path, error))) {
+      try {
+        DeleteFolderTree(path);
+      } catch (const std::filesystem::filesystem_error&) {
+        // What cannot be removed stays, as with every clean-up.
+      }
+    } else {
+      DeleteFile(path);
+    }
+  }
+}
+
+}  // namespace parvela

@@ -14,3 +14,24 @@ void DeleteVc1TempFiles(const TextBox& txtTMP);
 void DeleteMpegTempFiles(const TextBox& txtTMP);
 
 }  // namespace parvela
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+namespace parvela {
+
+// What a folder held when a run started, with each entry's time of last change, so that a run
+// the user stopped removes only what it made itself.
+struct FolderSnapshot {
+  std::string folder;  // ends in the separator
+  std::map<std::string, std::filesystem::file_time_type> entries;
+};
+FolderSnapshot TakeFolderSnapshot(const std::string& folder);
+
+// Removes the entries of the snapshot's folder that `madeByRun` claims, when they are new or
+// (for `rewritable` names) changed since the snapshot. Folders go whole; read-only files stay.
+void DeleteRunLeftovers(const FolderSnapshot& before,
+                        const std::function<bool(const std::string& name, bool isNew)>& madeByRun);
+
+}  // namespace parvela

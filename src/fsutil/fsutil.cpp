@@ -132,4 +132,11 @@ bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+size_t ReadFileStart(const std::string& path, char* buffer, size_t size) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return 0;
+  in.read(buffer, static_cast<std::streamsize>(size));
+  return static_cast<size_t>(in.gcount());
+}
+
 }  // namespace parvela

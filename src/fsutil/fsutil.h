@@ -40,6 +40,8 @@ uint64_t CombineSize64(int32_t low, int32_t high);
 // The size of a file without opening it, so read-only files have one too; 0 when missing.
 uint64_t FileSize(const std::string& path);
 std::string TrimAtNul(const std::string& text);
+// Reads up to `size` bytes from the start of a file; the number read, 0 when it cannot be opened.
+size_t ReadFileStart(const std::string& path, char* buffer, size_t size);
 
 // Removes a folder with everything in it, read-only files included. Never follows a link: a
 // link in the tree (or given as the folder) is removed as a link, and nothing outside the tree

@@ -10,6 +10,9 @@
 
 namespace parvela {
 
+// Thrown at the next step of a run the user stopped; the outermost "Convert" catches it.
+struct RunStopped {};
+
 class Conversion {
  public:
   explicit Conversion(Form1& form) : f(form), app(form.app) {}
@@ -49,6 +52,7 @@ class Conversion {
   bool RefuseUnwritableFolder();
   bool RefuseSourceAsOutput();
   bool RefuseUnknownVideo();
+  bool RefuseBadFrameRate();
   void EndRefused(const std::string& text, const std::string& title);
 
   // Track extraction (extraction.cpp).
@@ -129,7 +133,13 @@ class Conversion {
   std::string Mp4OutputPath() const;
   std::string ExtractedAudio() const { return Out("movie." + f.audioExt); }
   int Run(const std::string& commandLine);
-  void Progress(const std::string& text) { f.SetProgress(text); }
+  void Progress(const std::string& text) {
+    StopIfAsked();
+    f.SetProgress(text);
+  }
+  void StopIfAsked() const {
+    if (app.stopRequested) throw RunStopped{};
+  }
   void LogLine(const std::string& line);
   void Delete(const std::string& name);
 

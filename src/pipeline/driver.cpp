@@ -4,6 +4,9 @@
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
+#include "pipeline/stoppable_run.h"
+#include "pipeline/tool_progress.h"
+#include "process/process.h"
 #include "streams/streams.h"
 
 namespace parvela {
@@ -21,11 +24,34 @@ constexpr int kConvXvid = 2;
 
 }  // namespace
 
+namespace {
+
+// Runs the driver once and tells the front end of the file it finished. Taken, so that a split
+// run, whose pieces have each reported their own file, reports none of its own.
+void RunAndReport(Form1& form) {
+  Conversion(form).Run();
+  std::string finished = std::exchange(form.outputPath, std::string());
+  if (finished.empty()) return;
+  form.lastOutputPath = finished;
+  if (form.onOutputFinished) form.onOutputFinished(finished);
+}
+
+}  // namespace
+
 void Form1::Command2_Click() {
-  Conversion(*this).Run();
-  // Taken, so that a split run, whose pieces have each reported their own file, reports none.
-  const std::string finished = std::exchange(outputPath, std::string());
-  if (!finished.empty() && onOutputFinished) onOutputFinished(finished);
+  // The pieces of a split source run nested inside the outer run: only the outer one shows
+  // the Stop button and cleans up after a stop.
+  if (runDepth > 0) {
+    RunAndReport(*this);
+    return;
+  }
+  StoppableRun run(*this);
+  lastOutputPath.clear();
+  try {
+    RunAndReport(*this);
+  } catch (const RunStopped&) {
+    run.EndStopped();
+  }
 }
 
 std::string Mp4OutputName(const std::string& baseName) {
@@ -36,7 +62,23 @@ std::string Mp4OutputName(const std::string& baseName) {
   return name + ".mp4";
 }
 
-int Conversion::Run(const std::string& commandLine) { return app.runner.RunAndWait(commandLine); }
+// The step's meter follows what the tool says of its progress; a tool that says nothing shows
+// a busy bar for as long as it runs.
+int Conversion::Run(const std::string& commandLine) {
+  const std::vector<std::string> args = SplitCommandLine(commandLine);
+  ToolProgressReader reader(args.empty() ? std::string() : args[0]);
+  f.stepMeter.Start();
+  if (reader.Tells()) {
+    app.runner.SetOutputObserver([this, &reader](std::string_view line) {
+      if (const std::optional<double> share = reader.Read(line)) f.stepMeter.Update(*share);
+    });
+  }
+  const int code = app.runner.RunAndWait(commandLine);
+  app.runner.SetOutputObserver({});
+  f.stepMeter.Stop();
+  StopIfAsked();
+  return code;
+}
 
 void Conversion::LogLine(const std::string& line) { AppendTextLine(app.DebugLogPath(), line); }
 
@@ -47,7 +89,12 @@ std::string Conversion::Mp4OutputPath() const { return Out(Mp4OutputName(f.baseN
 void Conversion::Run() {
   f.outputPath.clear();
   if (!CheckPreconditions()) {
-    app.host.MessageBox("Output folder does not exist.", "Folder error", MsgIcon::Critical, MsgButtons::Ok);
+    // An empty source box is no fault of the folder's: say what is missing.
+    if (TrimBlanks(f.txtFile.Text()).empty()) {
+      app.host.MessageBox("Choose a source file first.", "Source error", MsgIcon::Critical, MsgButtons::Ok);
+    } else {
+      app.host.MessageBox("Output folder does not exist.", "Folder error", MsgIcon::Critical, MsgButtons::Ok);
+    }
     CommonEnd();
     return;
   }
@@ -58,7 +105,7 @@ void Conversion::Run() {
     CommonEnd();
     return;
   }
-  if (RefuseSourceAsOutput() || RefuseUnknownVideo()) return;
+  if (RefuseSourceAsOutput() || RefuseUnknownVideo() || RefuseBadFrameRate()) return;
   if (SplitRoadApplies() && SplitAndConvert()) return;
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1" && !f.chkMP2.Checked()) {
@@ -80,7 +127,11 @@ bool Conversion::CheckPreconditions() {
 
 bool Conversion::SetUp() {
   f.strFullname = f.txtFile.Text();
-  if (app.sourceInfo.videoKind.empty() && !f.ReadInfo(f.strFullname)) return false;
+  // A path typed over the chosen one is inspected first: the tracks, the frame rate and the
+  // audio format must describe the file converted, not the one chosen before.
+  const bool typedOver = !f.inspectedSource.empty() && TrimBlanks(f.inspectedSource) != TrimBlanks(f.strFullname);
+  if ((app.sourceInfo.videoKind.empty() || typedOver) && !f.ReadInfo(f.strFullname)) return false;
+  StopIfAsked();
   f.tools.Fill(app.appFolder);
   app.host.SetTopmost(false);
   if (!Contains(f.strH264Opts, "frameref")) f.strH264Opts = kDefaultH264Opts;

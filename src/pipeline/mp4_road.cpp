@@ -16,6 +16,11 @@ bool IsOneOf(const std::string& value, std::initializer_list<const char*> set) {
   return false;
 }
 
+// Stereo AAC at 224 kbit/s. The down-mix of 5.1 adds the centre and the surround channels to
+// each side; without scaling back (the resampler's largest matrix sum held to 1) a loud film
+// clips. A stereo source passes through the same matrix unchanged.
+constexpr const char* kStereoAac = " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb ";
+
 // "23.976" -> "23976": the rate in thousandths, printed as a plain whole number.
 std::string RateNumber(const std::string& fpsText) {
   std::string digits;
@@ -97,15 +102,14 @@ void Conversion::EncodeAac() {
   DeleteFile(Mp4OutputPath());
   if ((FfmpegDecodes() && !RetimesDecodedTrack()) || f.chkFF.Checked()) {
     Run(Quoted(f.tools.strFF) + " -f " + AudioFormat() + " -i " + Quoted(ExtractedAudio()) +
-        " -acodec libfaac -ac 2 -ab 224kb " + Quoted(Out("movie.aac")));
+        kStereoAac + Quoted(Out("movie.aac")));
     DeleteFile(ExtractedAudio());
   } else if (f.neroFound) {
     Run(Quoted(f.neroPath) + " -lc -br 256000 -if " + Quoted(Out("movie.wav")) + " -of  " +
         Quoted(Mp4OutputPath()));
     Delete("movie.wav");
   } else {
-    Run(Quoted(f.tools.strFF) + " -f wav -i " + Quoted(Out("movie.wav")) + " -acodec libfaac -ac 2 -ab 224kb " +
-        Quoted(Out("movie.aac")));
+    Run(Quoted(f.tools.strFF) + " -f wav -i " + Quoted(Out("movie.wav")) + kStereoAac + Quoted(Out("movie.aac")));
     Delete("movie.wav");
   }
 }

@@ -17,6 +17,9 @@ std::string MkvextractLine(const std::string& strMKV, const std::string& source,
 // A track argument: the track number, ":" and the quoted target path.
 std::string TrackSpec(const std::string& track, const std::string& target);
 
+// The progress line of a run the user stopped, once its files are removed.
+inline constexpr const char* kStoppedText = "Stopped; temporary files removed";
+
 // The MP4 road's output name: every "." of the base name becomes "_", then ".mp4".
 std::string Mp4OutputName(const std::string& baseName);
 

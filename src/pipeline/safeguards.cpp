@@ -1,5 +1,9 @@
-// What the driver refuses before any tool runs: an output folder it cannot write, an output
-// that would replace the source, and video no road converts. Each ends the run with a message.
+// What the driver refuses before any tool runs: an output folder it cannot write, a frame rate
+// that is no number, an output that would replace the source, and video no road converts. Each
+// ends the run with a message.
+#include <charconv>
+#include <cmath>
+
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -37,6 +41,20 @@ bool Conversion::RefuseUnknownVideo() {
   EndRefused("The video of this source (" + info.videoCodec + ") is not in a format Parvela converts "
              "(H.264, MPEG-2 or VC-1). Nothing was converted.",
              "Video error");
+  return true;
+}
+
+// The encoders and the muxer take the rate as it is typed; "25 fps" or "0" would give a film
+// without a valid timing.
+bool Conversion::RefuseBadFrameRate() {
+  const std::string rate = TrimBlanks(f.fpsText);
+  double value = 0;
+  const char* end = rate.data() + rate.size();
+  auto [stop, error] = std::from_chars(rate.data(), end, value);
+  if (!rate.empty() && error == std::errc() && stop == end && std::isfinite(value) && value > 0) return false;
+  EndRefused("The frame rate in the \"FPS\" box, \"" + f.fpsText + "\", is not a positive number (for example 23.976 "
+             "or 25). Nothing was converted.",
+             "FPS error");
   return true;
 }
 

@@ -8,6 +8,10 @@
 
 namespace parvela {
 
+// Told each line a running tool writes to its standard output or error, as it comes; a
+// carriage return ends a line too, since progress counters redraw their line with it.
+using OutputObserver = std::function<void(std::string_view line)>;
+
 // The seam through which every external program is started. Tests stand in a recorder.
 class ProcessRunner {
  public:
@@ -16,6 +20,13 @@ class ProcessRunner {
   virtual int RunAndWait(const std::string& commandLine) = 0;
   // The same, for tools that must not show anything (the header rewriter).
   virtual void RunAndWaitHidden(const std::string& commandLine) = 0;
+  // Optional: the observer of the output of the tools RunAndWait starts from now on (an empty
+  // one ends it). A runner that cannot read the output (the recorder in tests) ignores it; the
+  // blocking, the exit code and the command line stay as they are.
+  void SetOutputObserver(OutputObserver observer) { observer_ = std::move(observer); }
+
+ protected:
+  OutputObserver observer_;
 };
 
 // Starts programs directly with posix_spawn, never through a shell, at a lower priority,
@@ -31,8 +42,9 @@ class PosixProcessRunner : public ProcessRunner {
   void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
 
  private:
-  int Run(const std::string& commandLine, bool showOutput);
-  int Wait(int pid);
+  int Run(const std::string& commandLine, bool showOutput, bool observe);
+  // Waits pumping, or reading the tool's output (outputFd, -1 when not read), or both.
+  int Wait(int pid, int outputFd, bool echo);
   bool showToolOutput_;
   std::function<void()> pump_;
 };

@@ -39,15 +39,59 @@ int BlockingWait(pid_t pid) {
   return done < 0 ? -1 : ExitCode(status);
 }
 
+// Cuts a tool's output into lines at line feeds and carriage returns; an overlong line is
+// handed on in pieces rather than kept growing.
+class LineSplitter {
+ public:
+  explicit LineSplitter(const OutputObserver& observer) : observer_(observer) {}
+  void Feed(const char* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) {
+      const char c = data[i];
+      if (c == '\n' || c == '\r' || line_.size() >= kLongestLine) {
+        Flush();
+        if (c == '\n' || c == '\r') continue;
+      }
+      line_.push_back(c);
+    }
+  }
+  void Flush() {
+    if (!line_.empty() && observer_) observer_(line_);
+    line_.clear();
+  }
+
+ private:
+  static constexpr size_t kLongestLine = 4096;
+  const OutputObserver& observer_;
+  std::string line_;
+};
+
+// Reads what the pipe holds now. False at its end (every writer closed it).
+bool ReadAvailable(int fd, LineSplitter& lines, bool echo) {
+  char buffer[4096];
+  while (true) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got > 0) {
+      lines.Feed(buffer, static_cast<size_t>(got));
+      if (echo) {
+        ssize_t shown = write(STDERR_FILENO, buffer, static_cast<size_t>(got));
+        (void)shown;
+      }
+      continue;
+    }
+    if (got == 0) return false;
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+  }
+}
+
 }  // namespace
 
 int PosixProcessRunner::RunAndWait(const std::string& commandLine) {
-  return Run(commandLine, showToolOutput_);
+  return Run(commandLine, showToolOutput_, static_cast<bool>(observer_));
 }
 
-void PosixProcessRunner::RunAndWaitHidden(const std::string& commandLine) { Run(commandLine, false); }
+void PosixProcessRunner::RunAndWaitHidden(const std::string& commandLine) { Run(commandLine, false, false); }
 
-int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput) {
+int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput, bool observe) {
   std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty() || args[0].empty()) return -1;
   std::vector<char*> argv;
@@ -58,7 +102,12 @@ int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  if (!showOutput) {
+  // Both streams into one pipe, read as the tool writes; shown on our side when asked.
+  int output[2] = {-1, -1};
+  if (observe && pipe2(output, O_CLOEXEC) == 0) {
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+  } else if (!showOutput) {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   }
@@ -72,38 +121,56 @@ int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput) {
   int err = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
-  if (err != 0) return -1;
+  if (output[1] >= 0) close(output[1]);
+  if (err != 0) {
+    if (output[0] >= 0) close(output[0]);
+    return -1;
+  }
+  if (output[0] >= 0) fcntl(output[0], F_SETFL, O_NONBLOCK);
 
   // Below-normal priority, so a long encode does not starve the desktop.
   errno = 0;
   setpriority(PRIO_PROCESS, static_cast<id_t>(pid), 10);
   runningTool = pid;
-  const int code = pump_ ? Wait(pid) : BlockingWait(pid);
+  const int code = pump_ || output[0] >= 0 ? Wait(pid, output[0], showOutput) : BlockingWait(pid);
   runningTool = 0;
   return code;
 }
 
-// Pumps between short sleeps; the process descriptor wakes the wait as soon as the tool ends.
-int PosixProcessRunner::Wait(int pid) {
+// Pumps between short sleeps and reads the tool's output as it comes; the process descriptor
+// wakes the wait as soon as the tool ends.
+int PosixProcessRunner::Wait(int pid, int outputFd, bool echo) {
   // By the system call: the C library's declaration of it is not usable from C++ here.
   const int descriptor = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  LineSplitter lines(observer_);
+  auto finish = [&](int code) {
+    if (outputFd >= 0) {
+      ReadAvailable(outputFd, lines, echo);  // what the tool wrote just before it ended
+      close(outputFd);
+    }
+    lines.Flush();
+    if (descriptor >= 0) close(descriptor);
+    return code;
+  };
   while (true) {
     int status = 0;
     const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) {
-      if (descriptor >= 0) close(descriptor);
-      return ExitCode(status);
-    }
-    if (done < 0 && errno != EINTR) {
-      if (descriptor >= 0) close(descriptor);
-      return -1;
-    }
-    pump_();
-    if (descriptor >= 0) {
-      pollfd ready{descriptor, POLLIN, 0};
-      poll(&ready, 1, kPumpMilliseconds);
+    if (done == pid) return finish(ExitCode(status));
+    if (done < 0 && errno != EINTR) return finish(-1);
+    if (pump_) pump_();
+    pollfd ready[2];
+    nfds_t count = 0;
+    if (descriptor >= 0) ready[count++] = {descriptor, POLLIN, 0};
+    if (outputFd >= 0) ready[count++] = {outputFd, POLLIN, 0};
+    const int timeout = pump_ || descriptor < 0 ? kPumpMilliseconds : -1;
+    if (count > 0) {
+      poll(ready, count, timeout);
     } else {
       usleep(kPumpMilliseconds * 1000);
+    }
+    if (outputFd >= 0 && !ReadAvailable(outputFd, lines, echo)) {
+      close(outputFd);  // the tool closed its streams; its end is still to come
+      outputFd = -1;
     }
   }
 }

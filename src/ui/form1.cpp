@@ -56,6 +56,8 @@ Form1::Form1(Application& application) : app(application), caption("Parvela 0.23
         "Needed for MP4 on PS3, and where you want to store data on a FAT32 disk.");
   Setup(Label3, "3Ivx");
   Setup(Label5[0], "Output folder");
+  Setup(cmdStop, "Stop");
+  cmdStop.SetVisible(false);
 
   Check1.onClick = [this] { Check1_Click(); };
   chk25.onClick = [this] { chk25_Click(); };
@@ -66,6 +68,7 @@ Form1::Form1(Application& application) : app(application), caption("Parvela 0.23
   Command1.onClick = [this] { Command1_Click(); };
   Command2.onClick = [this] { Command2_Click(); };
   Command3.onClick = [this] { Command3_Click(); };
+  cmdStop.onClick = [this] { cmdStop_Click(); };
   cmdSubs.onClick = [this] { cmdSubs_Click(); };
   cmdFolder.onClick = [this] { cmdFolder_Click(); };
   cmdTargetFolder.onClick = [this] { cmdTargetFolder_Click(); };

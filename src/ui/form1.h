@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "pipeline/conversion_job.h"
 #include "ui/controls.h"
+#include "ui/step_meter.h"
 
 namespace parvela {
 
@@ -57,6 +58,10 @@ class Form1 : public ConversionJob {
   Label Autosplit;
   Label Label3;
   Label lblAudioInfo;  // the chosen audio track's format, channels and name
+  // Shown beside "Convert" while a conversion runs; the one control that takes input then.
+  Button cmdStop;
+  // How far the step now running has come, from the tool's own output.
+  StepMeter stepMeter;
 
   // Option handlers and the cascade between them (form1.cpp).
   void Check1_Click();
@@ -75,12 +80,26 @@ class Form1 : public ConversionJob {
   // False when an "Inspection error" was shown: the source is then left uninspected.
   bool ReadInfo(const std::string& strFullname);
   bool Inspect(const std::string& strFullname);  // ReadInfo without the command line's choices
+  // Why the last inspection failed, in a few words ("not a Matroska file").
+  std::string inspectionProblem;
 
   // The conversion driver (pipeline/).
   void Command2_Click();
+  // Ends the running tool and the run; in a batch it asks whether to end the batch too.
+  void cmdStop_Click();
+  // The source the track fields describe (set by ReadInfo); "Convert" inspects any other first.
+  std::string inspectedSource;
+  // True while a folder batch runs (the Stop button then asks about the rest of it).
+  bool batchRunning = false;
+  // How deep "Convert" runs: the pieces of a split source run inside the outer run.
+  int runDepth = 0;
   // Told the path of every file a conversion finished (once per piece of a split source), after
   // the road's own texts; a front end judges it there.
   std::function<void(const std::string& outputPath)> onOutputFinished;
+  // The file the last run of "Convert" finished; empty when it made none.
+  std::string lastOutputPath;
+  // Told the summary of a folder batch when it ends ("3 files: 1 converted, ...").
+  std::function<void(const std::string& summary)> onBatchFinished;
 
   // Start-up, settings, command line and batches (app/).
   void Form_Load();

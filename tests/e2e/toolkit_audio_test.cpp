@@ -62,7 +62,7 @@ TEST_F(ToolkitAudioTest, FfmpegEncodesWithTheNativeAacInsteadOfLibfaac) {
                     Quoted(aac));
   ASSERT_EQ(ran.code, 0) << ran.err;
   EXPECT_EQ(RoleLines(ran, "FFmpeg"),
-            std::vector<std::string>{"FFmpeg: ffmpeg -nostdin -hide_banner -loglevel error -y -f wav -i " + wav +
+            std::vector<std::string>{"FFmpeg: ffmpeg -nostdin -hide_banner -loglevel error -stats -y -f wav -i " + wav +
                                      " -acodec aac -ac 2 -ab 224k " + aac});
   EXPECT_EQ(Probe(aac, "codec_name,channels"), "aac,2");
 }
@@ -77,7 +77,7 @@ TEST_F(ToolkitAudioTest, FfmpegMovesOptionsAfterTheOutputAndDropsForgottenOnes) 
   ASSERT_EQ(ran.code, 0) << ran.err;
   EXPECT_EQ(RoleLines(ran, "FFmpeg"),
             (std::vector<std::string>{"FFmpeg: dropped -sameq, which ffmpeg no longer knows",
-                                      "FFmpeg: ffmpeg -nostdin -hide_banner -loglevel error -y -threads 4 -i '" +
+                                      "FFmpeg: ffmpeg -nostdin -hide_banner -loglevel error -stats -y -threads 4 -i '" +
                                           source + "' -vcodec copy -acodec copy -f vob -copyts -bug ms '" + program +
                                           "'"}));
   EXPECT_EQ(Probe(program, "codec_name"), "mpeg2video\nac3");

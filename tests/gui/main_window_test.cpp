@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <QUrl>
 
@@ -294,6 +295,106 @@ TEST_F(MainWindowTest, ProgressBarFollowsTheAudioAndBatchCounters) {
   EXPECT_EQ(bar->value(), 3);
   f.lblMulti.SetVisible(false);
   EXPECT_TRUE(bar->isHidden());
+}
+
+TEST_F(MainWindowTest, StopButtonStandsBesideConvertDuringARunAndEndsIt) {
+  auto window = Open();
+  auto* stop = Find<QPushButton>(*window, "cmdStop");
+  EXPECT_TRUE(stop->isHidden());
+  const std::string movie = films / "Movie.mkv";
+  WriteFile(movie, "");
+  std::vector<std::string> progress;
+  fx.form.Option1.Select(0);
+  fx.ChooseH264Source(movie, films.path() + "/", "25.000", progress);
+  bool shownDuringTool = false;
+  duringTool = [&] {
+    if (shownDuringTool) return;
+    shownDuringTool = !stop->isHidden() && stop->isEnabled();
+    WriteFile(films / "movie.h264", "half a stream");
+    QTest::mouseClick(stop, Qt::LeftButton);  // the busy window lets this one through
+  };
+  QTest::mouseClick(Find<QWidget>(*window, "Command2"), Qt::LeftButton);
+  EXPECT_TRUE(shownDuringTool);
+  EXPECT_EQ(fx.runner.calls.size(), 1u);  // the extraction that was running, and nothing after it
+  EXPECT_EQ(progress.back(), "Stopped; temporary files removed");
+  EXPECT_FALSE(FileIsPresent(films / "movie.h264"));
+  EXPECT_TRUE(FileIsPresent(movie));
+  EXPECT_TRUE(stop->isHidden());
+  EXPECT_EQ(Find<QPushButton>(*window, "Command2")->text(), "Convert");
+  EXPECT_FALSE(window->Busy());
+}
+
+TEST_F(MainWindowTest, ArgumentsConversionShowsASmallWindowWithStopAndAMissingOneIsNamed) {
+  const std::string movie = films / "Film.mkv";
+  WriteFile(movie, "");
+  fx.app.argumentText = movie;
+  QWidget* small = nullptr;
+  bool clicked = false;
+  duringTool = [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() == "argumentProgress" && w->isVisible()) small = w;
+    }
+    auto* stop = small ? small->findChild<QPushButton*>("cmdStop") : nullptr;
+    if (clicked || !stop || !stop->isEnabled()) return;  // Stop answers once the conversion has begun
+    clicked = true;
+    QTest::mouseClick(stop, Qt::LeftButton);
+  };
+  {
+    qt::MainWindow window(fx.form, viewHost);
+    EXPECT_NE(small, nullptr);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(f.txtProgress.Text(), "Stopped; temporary files removed");
+    EXPECT_FALSE(window.isVisible());
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_NE(w->objectName(), "argumentProgress");
+  }
+  duringTool = nullptr;
+  fx.app.argumentText = films / "missing.mkv";
+  qt::MainWindow window(fx.form, viewHost);
+  ASSERT_FALSE(fx.host.messages.empty());
+  EXPECT_EQ(fx.host.messages.back().title, "Argument error");
+  EXPECT_EQ(fx.host.messages.back().text,
+            "Nothing was converted: " + films / "missing.mkv" + " is neither an MKV file nor a folder.");
+}
+
+TEST_F(MainWindowTest, ConvertSaysWhatIsMissingInspectsATypedPathAndABatchEndsWithItsSummary) {
+  auto window = Open();
+  auto* convert = Find<QWidget>(*window, "Command2");
+  QTest::mouseClick(convert, Qt::LeftButton);  // no source yet
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, "Choose a source file first.");
+  EXPECT_EQ(fx.host.messages[0].title, "Source error");
+
+  // A path typed over the one inspected is inspected before anything else runs.
+  const std::string chosen = films / "a.mkv", typed = films / "b.mkv";
+  WriteFile(chosen, "");
+  WriteFile(typed, "");
+  f.inspectedSource = chosen;
+  fx.app.sourceInfo.videoKind = "avc";
+  f.txtTMP.SetText(films.path() + "/");
+  auto* source = Find<QLineEdit>(*window, "txtFile");
+  source->selectAll();
+  QTest::keyClicks(source, QString::fromStdString(typed));
+  QTest::mouseClick(convert, Qt::LeftButton);
+  ASSERT_FALSE(fx.runner.calls.empty());
+  EXPECT_EQ(fx.runner.calls[0].commandLine, "\"" + fx.app.appFolder + "/MKVToolnix/mkvinfo.exe\" \"" + typed +
+                                                "\" -o \"" + fx.app.appFolder + "/info.txt\"");
+
+  // A folder with a file that is not Matroska: named as such, then the summary under the bar.
+  testing::TempDir batch;
+  WriteFile(batch / "bad.mkv", "RIFF....WAVE");
+  fx.host.messages.clear();
+  fx.host.folderAnswers.push_back(batch.path());
+  QTest::mouseClick(Find<QWidget>(*window, "cmdFolder"), Qt::LeftButton);
+  ASSERT_EQ(fx.host.messages.size(), 2u);  // the question where to store, then the file's own message
+  EXPECT_EQ(fx.host.messages[1].text, batch / "bad.mkv" + " is not a Matroska file.");
+  auto* summary = Find<QLabel>(*window, "lblVerdict");
+  EXPECT_FALSE(summary->isHidden());
+  EXPECT_EQ(summary->text().toStdString(),
+            "1 file: 0 converted, 0 skipped (already converted), 1 failed: bad.mkv \u2014 not a Matroska file");
+  // A new source makes it stale.
+  source->selectAll();
+  QTest::keyClicks(source, "x");
+  EXPECT_TRUE(summary->isHidden());
 }
 
 TEST_F(MainWindowTest, DoubleClickOnTheBackgroundWritesTheRegisterBatch) {

@@ -31,6 +31,7 @@ class FakeGraphBackend : public dshow::GraphBackend {
   FakeGraphBackend();
 
   std::unique_ptr<dshow::FilterGraph> CreateFilterGraph() override;
+  dshow::DecoderSettings* DecoderOptions() override { return &decoderSettings; }
   std::unique_ptr<dshow::IFileSinkWrapper> CreateWrapper(const std::string& clsid,
                                                          const std::string& iid) override;
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "form_fixture.h"
 #include "fsutil/fsutil.h"
@@ -81,7 +82,7 @@ class Mp4Road : public ::testing::Test {
     return Q(A + "/MKVToolnix/mkvextract.exe") + " tracks " + Q(source) + " " + specs;
   }
   std::string FfmpegFromWav() const {
-    return Q(A + "/FFMpeg/FFmpeg.exe") + " -f wav -i " + Q(O + "movie.wav") + " -acodec libfaac -ac 2 -ab 224kb " +
+    return Q(A + "/FFMpeg/FFmpeg.exe") + " -f wav -i " + Q(O + "movie.wav") + " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " +
            Q(O + "movie.aac");
   }
   std::string TwoTrack(const std::string& fps, const std::string& par = "", const std::string& name = "film.mp4") {
@@ -178,7 +179,7 @@ TEST_F(Mp4Road, OggTravelsWithTheVideoAndIsEncodedByFfmpegDirectly) {
   EXPECT_EQ(fx.runner.Lines(),
             (Lines{Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.ogg")),
                    Q(A + "/FFMpeg/FFmpeg.exe") + " -f ogg -i " + Q(O + "movie.ogg") +
-                       " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac"),
+                       " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " + Q(O + "movie.aac"),
                    TwoTrack("24000/1001")}));
   EXPECT_EQ(std::count(progress.begin(), progress.end(), "Extracting audio with backup method."), 0);
 }
@@ -190,7 +191,7 @@ TEST_F(Mp4Road, SafeSyncSkipsTheGraphEvenWithAnEncoderPresent) {
   EXPECT_EQ(fx.runner.Lines(),
             (Lines{Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.ac3")),
                    Q(A + "/FFMpeg/FFmpeg.exe") + " -f ac3 -i " + Q(O + "movie.ac3") +
-                       " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac"),
+                       " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " + Q(O + "movie.aac"),
                    TwoTrack("24000/1001")}));
 }
 
@@ -336,16 +337,23 @@ TEST_F(Mp4Road, ReadOnlyTempFileSurvivesTheCleanUp) {
 }
 
 TEST_F(Mp4Road, FolderErrorRunsNothingButTheCommonEnd) {
-  for (auto setup : std::vector<std::function<void()>>{[this] { fx.form.txtFile.SetText(""); },
-                                                         [this] { fx.form.txtTMP.SetText(O + "missing"); }}) {
+  // An empty source box is named as such; only a missing folder gives the folder's message.
+  using Case = std::tuple<std::function<void()>, std::string, std::string>;
+  for (const auto& [setup, text, title] : std::vector<Case>{
+           {[this] { fx.form.txtFile.SetText(""); }, "Choose a source file first.", "Source error"},
+           {[this] {
+              fx.form.txtFile.SetText(source);
+              fx.form.txtTMP.SetText(O + "missing");
+            },
+            "Output folder does not exist.", "Folder error"}}) {
     fx.host = {};
     fx.form.strSubBrowse = "x.srt";
     setup();
     Convert();
     EXPECT_TRUE(fx.runner.calls.empty());
     ASSERT_EQ(fx.host.messages.size(), 1u);
-    EXPECT_EQ(fx.host.messages[0].text, "Output folder does not exist.");
-    EXPECT_EQ(fx.host.messages[0].title, "Folder error");
+    EXPECT_EQ(fx.host.messages[0].text, text);
+    EXPECT_EQ(fx.host.messages[0].title, title);
     EXPECT_EQ(fx.host.log.back(), "Topmost");
     EXPECT_EQ(fx.form.strSubBrowse, "");
   }
@@ -373,7 +381,7 @@ TEST_F(Mp4Road, FormatsWithoutAButtonAreDecodedByFfmpeg) {
     std::string extract, encode;
   };
   const std::string ff = Q(A + "/FFMpeg/FFmpeg.exe");
-  const std::string tail = " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac");
+  const std::string tail = " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " + Q(O + "movie.aac");
   const Case cases[] = {
       {"A_FLAC", Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.flac")),
        ff + " -f flac -i " + Q(O + "movie.flac") + tail},

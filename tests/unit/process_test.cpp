@@ -78,6 +78,27 @@ TEST(PosixProcessRunner, WaitPumpRunsWhileTheToolRuns) {
   EXPECT_EQ(pumps, 0);
 }
 
+TEST(PosixProcessRunner, ObserverSeesBothStreamsLineByLineWithAndWithoutAPump) {
+  PosixProcessRunner runner;
+  std::vector<std::string> lines;
+  runner.SetOutputObserver([&](std::string_view line) { lines.emplace_back(line); });
+  // A redrawn counter, a line on the error stream, and a last line without its line feed.
+  const std::string script = "printf 'Progress: 10%%\\rProgress: 50%%\\n'; echo oops >&2; sleep 0.1; printf end";
+  EXPECT_EQ(runner.RunAndWait("\"/bin/sh\" -c \"" + script + "; exit 6\""), 6);
+  EXPECT_EQ(lines, (Args{"Progress: 10%", "Progress: 50%", "oops", "end"}));
+  int pumps = 0;
+  runner.SetWaitPump([&] { ++pumps; });
+  lines.clear();
+  EXPECT_EQ(runner.RunAndWait("\"/bin/sh\" -c \"" + script + "\""), 0);
+  EXPECT_EQ(lines, (Args{"Progress: 10%", "Progress: 50%", "oops", "end"}));
+  EXPECT_GT(pumps, 0);
+  // Ended: the next tool's output is nobody's.
+  runner.SetOutputObserver({});
+  lines.clear();
+  EXPECT_EQ(runner.RunAndWait("\"/bin/sh\" -c \"echo unseen\""), 0);
+  EXPECT_TRUE(lines.empty());
+}
+
 TEST(PosixProcessRunner, NoShellInterpretsAFileName) {
   testing::TempDir dir;
   const std::string odd = dir / "a $(touch pwned) `x` ; b.txt";

@@ -1,7 +1,5 @@
 #include "ui/qt/main_window.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDropEvent>
@@ -11,11 +9,13 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include "playability/playability.h"
 #include "process/process.h"
-#include "ui/progress_counter.h"
+#include "app/cli_options.h"
+#include "ui/qt/progress_view.h"
 
 namespace parvela::qt {
 
@@ -69,15 +69,40 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
   BuildLayout();
   views_.Follow(form_.txtProgress, [this] { UpdateProgressBar(); });
   views_.Follow(form_.lblMulti, [this] { UpdateProgressBar(); });
+  views_.Follow(form_.stepMeter, [this] { UpdateProgressBar(); });
+  // A verdict speaks of one source: choosing or typing another clears it.
+  views_.Follow(form_.txtFile, [this] {
+    if (form_.txtFile.Text() != verdictSource_) verdict_->hide();
+  });
   host_.Attach(this);
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
+  form_.onBatchFinished = [this](const std::string& summary) {
+    verdict_->setText(QString::fromStdString(summary));
+    verdict_->setToolTip({});
+    verdictSource_ = form_.txtFile.Text();
+    verdict_->show();
+  };
+  // A file or folder given as argument is converted before this window appears; meanwhile a
+  // small window shows the step, the bar and Stop. An argument that names nothing is said so.
+  const std::string& argument = form_.app.argumentText;
+  std::unique_ptr<ArgumentProgressWindow> small;
+  if (IsConvertibleArgument(argument)) {
+    small = std::make_unique<ArgumentProgressWindow>(form_);
+    small->show();
+  }
   RunHandler([this] { form_.Form_Load(); });
+  small.reset();
+  if (!argument.empty() && !IsConvertibleArgument(argument)) {
+    form_.app.host.MessageBox("Nothing was converted: " + argument + " is neither an MKV file nor a folder.",
+                              "Argument error", MsgIcon::Critical, MsgButtons::Ok);
+  }
 }
 
 void MainWindow::ShowVerdict(const std::string& outputPath) {
   const std::string line = playability::CheckFile(form_.app, outputPath).Line();
   verdict_->setText(QString::fromStdString(line));
   verdict_->setToolTip(QString::fromStdString(outputPath));
+  verdictSource_ = form_.txtFile.Text();
   verdict_->show();
 }
 
@@ -95,6 +120,7 @@ bool MainWindow::RunHandler(const std::function<void()>& handler) {
   unsetCursor();
   qApp->removeEventFilter(this);
   busy_ = false;
+  if (closeWhenIdle_) QTimer::singleShot(0, this, &QWidget::close);
   return true;
 }
 
@@ -104,20 +130,13 @@ bool MainWindow::RunHandler(const std::function<void()>& handler) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (busy_ && IsUserInput(event->type())) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && widget->window() == this) return true;
+    if (widget && widget->window() == this && widget != stop_) return true;
   }
   return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::UpdateProgressBar() {
-  if (!bar_) return;
-  auto counter = CurrentCounter(form_.txtProgress.Text(), form_.lblMulti.Caption(),
-                                form_.lblMulti.Visible());
-  bar_->setVisible(counter.has_value());
-  if (!counter) return;
-  bar_->setRange(0, counter->maximum);
-  bar_->setValue(counter->value);
-  bar_->setFormat(counter->seconds ? QString("%v of %m seconds of audio") : QString("%v of %m"));
+  if (bar_) ShowProgress(bar_, form_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -125,17 +144,22 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  // The conversion cannot be left halfway on this thread: stopping means ending the program,
-  // with the running tool. Its temporary files stay in the output folder.
+  // The run is stopped as by the Stop button (its temporary files go, a batch ends); the window
+  // closes once the run has unwound.
+  event->ignore();
+  if (closeWhenIdle_) return;
   const auto answer = QMessageBox::question(
       this, windowTitle(), "A conversion is running. Stop it and quit?",
       QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-  if (answer != QMessageBox::Yes) {
-    event->ignore();
+  if (answer != QMessageBox::Yes) return;
+  closeWhenIdle_ = true;
+  if (!busy_) {
+    QTimer::singleShot(0, this, &QWidget::close);
     return;
   }
+  form_.app.stopBatch = true;
+  form_.app.stopRequested = true;
   TerminateRunningTool();
-  _exit(1);
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -12,6 +12,7 @@
 class QLabel;
 class QLayout;
 class QProgressBar;
+class QPushButton;
 class QVBoxLayout;
 
 namespace parvela::qt {
@@ -56,6 +57,10 @@ class MainWindow : public QWidget {
   QVBoxLayout* status_ = nullptr;
   QProgressBar* bar_ = nullptr;
   QLabel* verdict_ = nullptr;
+  QPushButton* stop_ = nullptr;
+  std::string verdictSource_;  // the source box's text the verdict line speaks of
+  // Closing the window during a run stops it; the window closes once the run has unwound.
+  bool closeWhenIdle_ = false;
 };
 
 }  // namespace parvela::qt

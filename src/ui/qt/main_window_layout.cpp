@@ -274,11 +274,23 @@ QLayout* MainWindow::BuildActions() {
   QFont bold = command2->font();
   bold.setBold(true);
   command2->setFont(bold);
+  // Stop stands beside "Convert" while a conversion runs; it is the one control that answers
+  // then, so its click runs at once instead of waiting for the window to be idle.
+  stop_ = Make<QPushButton>(this, "cmdStop");
+  stop_->setMinimumWidth(stop_->fontMetrics().horizontalAdvance("Stop") * 3);
   bottom->addWidget(label3, 0, Qt::AlignBottom);
   bottom->addStretch(1);
+  bottom->addWidget(stop_);
   bottom->addWidget(command2);
   views_.Bind(label3, f.Label3);
   views_.Bind(command2, f.Command2);
+  views_.Follow(f.cmdStop, [this] {
+    MirrorState(stop_, form_.cmdStop);
+    stop_->setText(QString::fromStdString(form_.cmdStop.Caption()));
+    // A new run makes the last verdict stale.
+    if (form_.cmdStop.Visible()) verdict_->hide();
+  });
+  connect(stop_, &QPushButton::clicked, this, [this] { form_.cmdStop.Click(); });
   return bottom;
 }
 

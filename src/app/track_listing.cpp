@@ -61,7 +61,7 @@ bool ListFile(ProcessRunner& runner, const std::string& mkvinfo, const std::stri
 }  // namespace
 
 int ListTracks(const std::vector<std::string>& files, bool verbose) {
-  PosixProcessRunner runner(verbose);
+  SystemProcessRunner runner(verbose);
   ToolPaths tools;
   tools.Fill(ExecutableFolder());
   // Its own report, so that listing never disturbs a conversion's.

@@ -56,7 +56,9 @@ std::optional<double> Share(std::optional<double> percent) {
 }  // namespace
 
 ToolProgressReader::ToolProgressReader(std::string_view program) {
-  const std::string name = Lower(FileNamePart(std::string(program)));
+  // Either separator ends the folder: the tools' own names hold neither.
+  const size_t slash = program.find_last_of("/\\");
+  const std::string name = Lower(std::string(program.substr(slash == std::string_view::npos ? 0 : slash + 1)));
   if (name == "mkvextract.exe" || name == "mkvmerge.exe") kind_ = Kind::Percent;
   if (name == "ffmpeg.exe") kind_ = Kind::Ffmpeg;
   if (name == "mencoder.exe") kind_ = Kind::Mencoder;

@@ -64,7 +64,7 @@ class RunControl : public ::testing::Test {
 
   Lines Remaining() const {
     Lines names;
-    for (auto& e : std::filesystem::directory_iterator(out.path())) names.push_back(e.path().filename());
+    for (auto& e : std::filesystem::directory_iterator(out.path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }

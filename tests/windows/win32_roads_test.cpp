@@ -69,7 +69,7 @@ TEST(WindowsPaths, Mp4RoadComposesBackslashPathsThroughout) {
   EXPECT_EQ(w.runner.Lines(),
             (Lines{Q(A + "\\MKVToolnix\\mkvextract.exe") + " tracks " + Q(source) + " 1:" + Q(O + "movie.h264"),
                    Q(A + "\\FFMpeg\\FFmpeg.exe") + " -f wav -i " + Q(O + "movie.wav") +
-                       " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac"),
+                       " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " + Q(O + "movie.aac"),
                    Q(A + "\\MP4Box\\MP4Box.exe") + " -add " + Q(O + "movie.aac") + " -add " +
                        Q(O + "movie.h264:fps=24000/1001") + " " + Q(O + "My Film.mp4") + " -tmp " + Q(w.work.path())}));
   EXPECT_TRUE(FileIsPresent(O + "My Film.mp4"));
@@ -90,6 +90,7 @@ TEST(WindowsPaths, DesignTimeFoldersAndASettingsFileOfAnyLetterCase) {
   ASSERT_TRUE(RenameFile(lower, w.appDir.path() + "\\PARVELA.CONF"));
   WindowsForm again;
   again.app.appFolder = w.appDir.path();
+  again.app.stateFolder = again.app.appFolder;
   again.form.LoadSettings();
   EXPECT_EQ(again.form.txtTMP.Text(), output);
 }

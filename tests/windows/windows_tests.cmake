@@ -1,9 +1,9 @@
 # The Windows build's tests, run under wine (CTest's cross-compiling emulator): the unit tests
 # that hold on both platforms, the Win32 seams, and parvela-cli.exe end to end.
 # The tests left out expect POSIX paths ("/" in the command lines and files they compare, a
-# settings file whose name is case-sensitive) or start POSIX programs; the Win32 seams test
-# stands for their platform side.
-list(FILTER PARVELA_UNIT_TESTS EXCLUDE REGEX "/(fsutil_cleanup|fsutil_helpers|pipeline_[a-z0-9_]+|process|startup_batch|analysis_inspection|settings_file|playability|cli_options|ui_dialogs)_test\\.cpp$")
+# settings file whose name is case-sensitive, the XDG folders of a POSIX user) or start POSIX
+# programs; the Win32 seams test stands for their platform side.
+list(FILTER PARVELA_UNIT_TESTS EXCLUDE REGEX "/(fsutil_cleanup|fsutil_helpers|pipeline_[a-z0-9_]+|process|startup_batch|analysis_inspection|settings_file|playability|cli_options|ui_dialogs|ui_run_control|state_folder)_test\\.cpp$")
 list(APPEND PARVELA_UNIT_TESTS ${CMAKE_CURRENT_LIST_DIR}/win32_seams_test.cpp ${CMAKE_CURRENT_LIST_DIR}/win32_roads_test.cpp)
 
 # The child the runner test starts, beside the test program.

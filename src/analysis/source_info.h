@@ -24,7 +24,8 @@ struct SourceInfo {
   std::string videoKind;  // "avc", "mpeg2", "vc1", or empty: not inspected / not recognised
   bool vfwVideo = false;
   std::string parSuffix;  // ":par=" display width ":" pixel width, or empty
-  std::string videoCodec;  // "V_VP9", or a VfW track's FourCC ("FFV1"): names a refused video
+  std::string videoCodec;  // "V_VP9", or a VfW track's FourCC ("FFV1"): the first video track's format
+  int videoWidth = 0, videoHeight = 0;  // the first video track's pixel size; 0 when not read
   // The row counts are the entry counts of the window's audio and subtitle lists.
   std::array<AudioTrackRow, kTrackRows> audioTracks;
   std::array<SubtitleTrackRow, kTrackRows> subtitleTracks;

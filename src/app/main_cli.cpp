@@ -150,7 +150,9 @@ int main(int argc, char** argv) {
   Form1 form(app);
   ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);
   form.txtProgress.Observe([&] { printer.Print(form.txtProgress.Text()); });
-  form.onOutputFinished = [&](const std::string& path) { printer.Print(playability::CheckFile(app, path).Line()); };
+  playability::VerdictMemo verdicts(app);
+  form.judgeOutput = [&](const std::string& path) { return verdicts.NoneBecause(path); };
+  form.onOutputFinished = [&](const std::string& path) { printer.Print(verdicts.Take(path).Line()); };
 
   // The window's start-up, with the options set between the settings and the argument.
   form.LoadSettings();

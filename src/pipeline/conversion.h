@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/video_codecs.h"
 #include "ui/form1.h"
 
 namespace parvela {
@@ -36,6 +37,9 @@ class Conversion {
   bool RefuseSourceAsOutput();
   bool RefuseUnknownVideo();
   void EndRefused(const std::string& text, const std::string& title);
+  // The safety net after a road made its film: false, after the error, when the front end's
+  // judge finds that no console plays it; the film and the temporary files then stay.
+  bool PlaysOnAConsole(const std::string& path);
 
   // Track extraction (extraction.cpp).
   void ExtractTracks();
@@ -64,6 +68,9 @@ class Conversion {
   std::string SubtitleFile(SubtitleSource source) const;
   void ExtractSubtitleTrack();
   std::string X264Line(SubtitleSource source) const;
+  // The encoder line with the source's frame scaled into `limit` and level 4.1's macroblock rate
+  // when it does not fit; unchanged when it does.
+  std::string WithinFrameLimit(std::string line, FrameLimit limit) const;
   void ReencodeH264();
 
   // MPEG-2 re-encoding and program-stream muxing (mpeg2_road.cpp).

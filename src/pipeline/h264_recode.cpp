@@ -2,6 +2,8 @@
 // consoles' limits (the default options carry level 4.1 and two reference frames), optionally
 // with subtitles burnt in. The MP4 or transport-stream road then takes the stream as it would an
 // extracted one. The subtitle choice below is shared by the three re-encoding roads.
+#include <stdexcept>
+
 #include "analysis/analysis.h"
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
@@ -44,10 +46,31 @@ std::string Conversion::X264Line(SubtitleSource source) const {
                              " -ovc x264 -x264encopts bitrate=" + f.strH264Bitrate + f.strH264Opts + " -ofps " +
                              f.fpsArg + " -vf harddup " + Quoted(TrimBlanks(f.strFullname));
   const std::string mencoder = Quoted(f.tools.mencoderPath);
-  if (source == SubtitleSource::None) return mencoder + encode + " -mc 0 -noskip";
+  if (source == SubtitleSource::None) return WithinFrameLimit(mencoder + encode + " -mc 0 -noskip", kConsoleFrame);
   const std::string subSwitch = source == SubtitleSource::Track ? " -mc 0 -noskip -ass -sub " : " -mc 0 -noskip -sub ";
-  return mencoder + " -oac copy -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts + encode + subSwitch +
-         Quoted(SubtitleFile(source));
+  return WithinFrameLimit(mencoder + " -oac copy -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts +
+                              encode + subSwitch + Quoted(SubtitleFile(source)),
+                          kConsoleFrame);
+}
+
+std::string Conversion::WithinFrameLimit(std::string line, FrameLimit limit) const {
+  const SourceInfo& info = app.sourceInfo;
+  double fps = 0;
+  try {
+    fps = std::stod(f.fpsText);
+  } catch (const std::exception&) {
+    // An unknown rate: only the frame size is kept within the limit.
+  }
+  const FrameSize size = ReencodedFrame(info.videoWidth, info.videoHeight, fps, limit);
+  if (size == FrameSize{info.videoWidth, info.videoHeight}) return line;
+  // mencoder's scale filter keeps the display aspect for the encoders' aspect flags.
+  const std::string filter = " -vf harddup";
+  const size_t at = line.find(filter);
+  if (at != std::string::npos) {
+    line.replace(at, filter.size(),
+                 " -vf scale=" + std::to_string(size.width) + ":" + std::to_string(size.height) + ",harddup");
+  }
+  return line;
 }
 
 void Conversion::ReencodeH264() {

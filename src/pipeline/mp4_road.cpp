@@ -98,7 +98,8 @@ std::string Conversion::Mp4BoxLine() const {
   const std::string& par = app.sourceInfo.parSuffix;
   const std::string tail = " " + Quoted(Mp4OutputPath()) + " -tmp " + Quoted(tmp);
   const std::string mp4box = Quoted(f.tools.strMP4);
-  if (app.sourceInfo.vfwVideo) {
+  // A re-encoded VfW track is an ordinary stream now: there is no movie_video.h264.
+  if (app.sourceInfo.vfwVideo && !f.recodeH264) {
     return mp4box + " -fps " + f.fpsArg + " -add " + Quoted(Out("movie_video.h264" + par)) + tail;
   }
   const bool audioInOutput = (IsOneOf(f.audioExt, {"mp3", "aac", "ac3", "dts"}) || f.chk25.Checked()) &&
@@ -132,6 +133,10 @@ void Conversion::FinishMp4() {
     app.host.MessageBox("Error creating " + Mp4OutputPath() +
                             ", quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.",
                         "MP4box error", MsgIcon::Critical, MsgButtons::Ok);
+    return;
+  }
+  if (!PlaysOnAConsole(Mp4OutputPath())) {
+    CommonEnd();
     return;
   }
   f.outputPath = Mp4OutputPath();

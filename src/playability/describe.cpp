@@ -122,3 +122,19 @@ Verdict CheckFile(Application& app, const std::string& path, const std::string& 
 }
 
 }  // namespace parvela::playability
+
+namespace parvela::playability {
+
+const Verdict& VerdictMemo::Of(const std::string& path) {
+  auto found = verdicts_.find(path);
+  if (found == verdicts_.end()) found = verdicts_.emplace(path, CheckFile(app_, path)).first;
+  return found->second;
+}
+
+Verdict VerdictMemo::Take(const std::string& path) {
+  Verdict verdict = Of(path);
+  verdicts_.erase(path);
+  return verdict;
+}
+
+}  // namespace parvela::playability

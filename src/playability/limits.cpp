@@ -204,6 +204,13 @@ bool Verdict::PlaysAnywhere() const {
   return unknownBecause.empty() && std::any_of(consoles.begin(), consoles.end(), [](const ConsoleVerdict& c) { return c.Plays(); });
 }
 
+std::string Verdict::NoneBecause() const {
+  if (PlaysAnywhere() || !unknownBecause.empty() || consoles.empty()) return {};
+  const std::string line = Line();
+  const std::string head = "Plays on: none (";
+  return line.compare(0, head.size(), head) == 0 ? line.substr(head.size(), line.size() - head.size() - 1) : line;
+}
+
 std::string Verdict::Line() const {
   if (!unknownBecause.empty()) return "Plays on: unknown (" + unknownBecause + ")";
   std::string plays, refused;

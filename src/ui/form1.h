@@ -79,6 +79,9 @@ class Form1 : public ConversionJob {
   // Told the path of every file a conversion finished (once per piece of a split source), after
   // the road's own texts; a front end judges it there.
   std::function<void(const std::string& outputPath)> onOutputFinished;
+  // Asked before a road cleans up: why the finished file plays on neither console, or empty when
+  // it plays on one (or cannot be judged). Unset, every file passes.
+  std::function<std::string(const std::string& outputPath)> judgeOutput;
 
   // Start-up, settings, command line and batches (app/).
   void Form_Load();

@@ -63,19 +63,20 @@ Dropped Classify(const QMimeData* data, std::string& path) {
 }  // namespace
 
 MainWindow::MainWindow(Form1& form, ViewHost& host)
-    : form_(form), host_(host), views_([this](const std::function<void()>& h) { return RunHandler(h); }) {
+    : form_(form), host_(host), verdicts_(form.app), views_([this](const std::function<void()>& h) { return RunHandler(h); }) {
   setWindowTitle(QString::fromStdString(form_.caption));
   setAcceptDrops(true);
   BuildLayout();
   views_.Follow(form_.txtProgress, [this] { UpdateProgressBar(); });
   views_.Follow(form_.lblMulti, [this] { UpdateProgressBar(); });
   host_.Attach(this);
+  form_.judgeOutput = [this](const std::string& path) { return verdicts_.NoneBecause(path); };
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
   RunHandler([this] { form_.Form_Load(); });
 }
 
 void MainWindow::ShowVerdict(const std::string& outputPath) {
-  const std::string line = playability::CheckFile(form_.app, outputPath).Line();
+  const std::string line = verdicts_.Take(outputPath).Line();
   verdict_->setText(QString::fromStdString(line));
   verdict_->setToolTip(QString::fromStdString(outputPath));
   verdict_->show();

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "playability/playability.h"
 #include "ui/form1.h"
 #include "ui/qt/control_views.h"
 #include "ui/qt/view_host.h"
@@ -51,6 +52,7 @@ class MainWindow : public QWidget {
 
   Form1& form_;
   ViewHost& host_;
+  playability::VerdictMemo verdicts_;
   ControlViews views_;
   bool busy_ = false;
   QVBoxLayout* status_ = nullptr;

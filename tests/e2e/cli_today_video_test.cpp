@@ -62,7 +62,7 @@ TEST_F(TodayVideo, UndecodableOrTooLargeVideoIsReencodedIntoAPlayableProgramStre
     EXPECT_EQ(Probe(mpg, "codec_name", "a"), "ac3");
   }
   EXPECT_EQ(FolderListing(out.path()),
-            (std::vector<std::string>{"fhd60.mpg", "high10.mpg", "hevc.mpg", "mpeg4.mpg", "qhd.mpg"}));
+            (std::vector<std::string>{"fhd60.mpg", "hevc.mpg", "high10.mpg", "mpeg4.mpg", "qhd.mpg"}));
 }
 
 // H.264 the consoles decode once its label says 4.1, and a cover picture after the film: both

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "analysis/analysis.h"
+#include "analysis/codecs.h"
 #include "analysis/report_text.h"
 #include "fsutil/fsutil.h"
 #include "ui/form1.h"
@@ -75,21 +76,20 @@ void NoteVideoCodec(Parse& p, const std::string& line) {
   p.info.videoCodec = fourcc == std::string::npos ? TrimBlanks(line.substr(at + 10)) : line.substr(fourcc + 9, 4);
 }
 
+const char* KindLogLine(std::string_view kind) {
+  if (kind == "vc1") return "VC1 mkv";
+  if (kind == "mpeg2") return "mpeg2 mkv";
+  return "AVC mkv";
+}
+
 void VideoKindPass(Parse& p) {
   for (const std::string& line : p.lines) {
     NoteVideoCodec(p, line);
     if (p.info.videoKind == "vc1") return;
-    if (Contains(line, "FourCC: WVC1")) {
-      p.log.Write("VC1 mkv");
-      p.info.videoKind = "vc1";
-    }
-    if (Contains(line, "Codec ID: V_MPEG2")) {
-      p.log.Write("mpeg2 mkv");
-      p.info.videoKind = "mpeg2";
-    }
-    if (Contains(line, "Codec ID: V_MPEG4/ISO/AVC")) {
-      p.log.Write("AVC mkv");
-      p.info.videoKind = "avc";
+    for (const CodecInfo& codec : CodecTable()) {
+      if (codec.kind != CodecKind::Video || !*codec.reportTag || !Contains(line, codec.reportTag)) continue;
+      p.log.Write(KindLogLine(codec.videoKind));
+      p.info.videoKind = codec.videoKind;
     }
   }
 }
@@ -117,10 +117,9 @@ bool ReadVideoTrack(Parse& p, ReportCursor& c, int counter) {
 
 // Applies every codec test that matches the Codec ID line; the last match is the track's code.
 std::string AudioCodeOf(Parse& p, const std::string& line, int counter, std::string code) {
-  static const std::pair<const char*, int> kCodecs[] = {
-      {"A_AC3", 0}, {"DTS", 1}, {"A_VORBIS", 2}, {"A_MPEG/L3", 3}, {"A_AAC", 4}};
-  for (const auto& [tag, index] : kCodecs) {
-    if (!Contains(line, tag)) continue;
+  for (const CodecInfo& codec : CodecTable()) {
+    if (codec.kind != CodecKind::Audio || !*codec.reportTag || !Contains(line, codec.reportTag)) continue;
+    const int index = codec.button;
     p.form.txtS2.SetText(std::to_string(counter));
     p.form.Option1.Select(index);
     // Only AC-3 can be decoded by ffmpeg for the sync work-around. A box ticked before the

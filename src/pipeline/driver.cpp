@@ -1,5 +1,6 @@
 #include <utility>
 
+#include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -13,7 +14,6 @@ constexpr const char* kDefaultH264Opts =
     ":threads=auto:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8:"
     "me=hex:me_range=16:subq=5:chroma_me:mixed_refs:bime:trellis=1:weight_b:b_pyramid:nr=0";
 constexpr const char* kDefaultSubOpts = "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 5";
-constexpr const char* kAudioExts[] = {"ac3", "dts", "ogg", "mp3", "aac"};
 
 constexpr int kConvMpeg2 = 0;
 constexpr int kConvH264 = 1;
@@ -120,7 +120,7 @@ void Conversion::ChooseAacEncoder() {
 std::string Conversion::AudioExtFromButtons() const {
   std::string ext;
   for (int i = 0; i < OptionButtons::kCount; ++i) {
-    if (f.Option1.Value(i)) ext = kAudioExts[i];
+    if (f.Option1.Value(i)) ext = AudioCodecOfButton(i)->extension;
   }
   return ext;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "analysis/codecs.h"
 #include "playability/playability.h"
 #include "streams/h264_sps.h"
 
@@ -96,14 +97,7 @@ const char* ContainerName(Container c) {
 }
 
 std::string CodecName(const std::string& codec) {
-  static const std::pair<const char*, const char*> kNames[] = {
-      {"h264", "H.264"}, {"mpeg4", "MPEG-4 Visual"}, {"mpeg2video", "MPEG-2"}, {"mpeg1video", "MPEG-1"},
-      {"vc1", "VC-1"},   {"hevc", "HEVC"},           {"aac", "AAC"},          {"ac3", "AC-3"},
-      {"eac3", "E-AC-3"}, {"dts", "DTS"},            {"mp3", "MP3"},          {"mp2", "MP2"},
-      {"pcm", "LPCM"},   {"vorbis", "Vorbis"},       {"wmav2", "WMA"},        {"flac", "FLAC"}};
-  for (const auto& [id, name] : kNames) {
-    if (codec == id) return name;
-  }
+  if (const CodecInfo* known = FindCodecByFfprobeName(codec)) return known->name;
   return codec.empty() ? "unknown" : codec;
 }
 

@@ -4,7 +4,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/report_text.h"
-#include "analysis/video_codecs.h"
+#include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "process/process.h"
 #include "ui/form1.h"
@@ -123,7 +123,7 @@ bool Form1::ReadInfo(const std::string& sourcePath) {
     chkFF.SetEnabled(false);
   } else if (kind == "avc") {
     CheckAvcPlayability(*this, source);
-  } else if (kind.empty() && ReencodedOnly(app.sourceInfo.videoCodec)) {
+  } else if (kind.empty() && FindNotedVideoCodec(app.sourceInfo.videoCodec)) {
     SetRecode(*this, 1);  // no console plays it as it is: the chosen target is made from it
   }
   return true;

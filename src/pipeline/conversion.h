@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis/video_codecs.h"
 #include "ui/form1.h"
 
 namespace parvela {
@@ -68,9 +67,9 @@ class Conversion {
   std::string SubtitleFile(SubtitleSource source) const;
   void ExtractSubtitleTrack();
   std::string X264Line(SubtitleSource source) const;
-  // The encoder line with the source's frame scaled into `limit` and level 4.1's macroblock rate
-  // when it does not fit; unchanged when it does.
-  std::string WithinFrameLimit(std::string line, FrameLimit limit) const;
+  // The encoder line with the source's frame scaled into what the consoles decode of `target`
+  // (ffprobe's name of the format written) when it does not fit; unchanged when it does.
+  std::string WithinFrameLimit(std::string line, const char* target) const;
   void ReencodeH264();
 
   // MPEG-2 re-encoding and program-stream muxing (mpeg2_road.cpp).

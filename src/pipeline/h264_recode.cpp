@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "analysis/analysis.h"
+#include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -46,14 +47,14 @@ std::string Conversion::X264Line(SubtitleSource source) const {
                              " -ovc x264 -x264encopts bitrate=" + f.strH264Bitrate + f.strH264Opts + " -ofps " +
                              f.fpsArg + " -vf harddup " + Quoted(TrimBlanks(f.strFullname));
   const std::string mencoder = Quoted(f.tools.mencoderPath);
-  if (source == SubtitleSource::None) return WithinFrameLimit(mencoder + encode + " -mc 0 -noskip", kConsoleFrame);
+  if (source == SubtitleSource::None) return WithinFrameLimit(mencoder + encode + " -mc 0 -noskip", "h264");
   const std::string subSwitch = source == SubtitleSource::Track ? " -mc 0 -noskip -ass -sub " : " -mc 0 -noskip -sub ";
   return WithinFrameLimit(mencoder + " -oac copy -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts +
                               encode + subSwitch + Quoted(SubtitleFile(source)),
-                          kConsoleFrame);
+                          "h264");
 }
 
-std::string Conversion::WithinFrameLimit(std::string line, FrameLimit limit) const {
+std::string Conversion::WithinFrameLimit(std::string line, const char* target) const {
   const SourceInfo& info = app.sourceInfo;
   double fps = 0;
   try {
@@ -61,7 +62,7 @@ std::string Conversion::WithinFrameLimit(std::string line, FrameLimit limit) con
   } catch (const std::exception&) {
     // An unknown rate: only the frame size is kept within the limit.
   }
-  const FrameSize size = ReencodedFrame(info.videoWidth, info.videoHeight, fps, limit);
+  const FrameSize size = ReencodedFrame(info.videoWidth, info.videoHeight, fps, target);
   if (size == FrameSize{info.videoWidth, info.videoHeight}) return line;
   // mencoder's scale filter keeps the display aspect for the encoders' aspect flags.
   const std::string filter = " -vf harddup";

@@ -31,13 +31,13 @@ std::string Conversion::Mpeg2EncodeLine(SubtitleSource source) const {
   const std::string input = " -vf harddup " + Quoted(TrimBlanks(f.strFullname));
   if (source == SubtitleSource::None) {
     return WithinFrameLimit(mencoder + " -nosound -o " + video + kLavcNoSubs + f.fpsArg + input + " -mc 0 -noskip",
-                            kConsoleFrame);
+                            "mpeg2video");
   }
   const char* lavc = source == SubtitleSource::SrtBesideSource ? kLavcSrtBeside : kLavcOtherSubs;
   return WithinFrameLimit(mencoder + " -nosound  -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts +
                               " -o " + video + lavc + f.fpsArg + input + " -mc 0 -noskip -sub " +
                               Quoted(SubtitleFile(source)),
-                          kConsoleFrame);
+                          "mpeg2video");
 }
 
 std::string Conversion::Mpeg2MuxLine(const std::string& target) const {

@@ -1,6 +1,6 @@
 // What the driver refuses before any tool runs: an output folder it cannot write, an output
 // that would replace the source, and video that no tool decodes. Each ends the run with a message.
-#include "analysis/video_codecs.h"
+#include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -35,7 +35,7 @@ bool Conversion::RefuseSourceAsOutput() {
 bool Conversion::RefuseUnknownVideo() {
   const SourceInfo& info = app.sourceInfo;
   if (!info.videoKind.empty() || info.videoCodec.empty()) return false;
-  if (ReencodedOnly(info.videoCodec)) {
+  if (FindNotedVideoCodec(info.videoCodec)) {
     // Whatever the box says, only re-encoding makes such a video playable.
     if (!f.chkMP2.Checked()) f.chkMP2.SetValue(1);
     return false;

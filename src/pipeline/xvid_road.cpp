@@ -52,12 +52,12 @@ std::string Conversion::XvidEncodeLine(SubtitleSource source) const {
   if (source == SubtitleSource::None) {
     return WithinFrameLimit(mencoder + "  -of avi -o " + avi + " -ovc xvid -xvidencopts bitrate=" + rate +
                                 " -vf harddup -nosound " + input + " -mc 0 -noskip",
-                            kXvidFrame);
+                            "mpeg4");
   }
   const XvidBlanks b = BlanksFor(source);
   return WithinFrameLimit(mencoder + b.font + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts + " -of avi -o " +
                               avi + b.ovc + rate + b.vf + input + b.sub + Quoted(SubtitleFile(source)),
-                          kXvidFrame);
+                          "mpeg4");
 }
 
 void Conversion::WriteMuxerScript(const std::string& target) {

@@ -2,6 +2,7 @@
 // container and the streams; the level, the reference frames and the MPEG-4 Visual motion flags
 // come from the stream headers ffprobe hands over; an MP4's box order from the file itself.
 #include <fstream>
+#include <stdexcept>
 #include <iterator>
 
 #include <nlohmann/json.hpp>
@@ -50,6 +51,18 @@ void ReadH264Header(const std::string& extradata, Stream& s) {
   s.height = static_cast<int>(sps->Height());
 }
 
+// "60000/1001" as a number; 0 for "0/0" or anything else.
+double Rate(const std::string& text) {
+  const size_t slash = text.find('/');
+  try {
+    const double num = std::stod(text.substr(0, slash));
+    const double den = slash == std::string::npos ? 1 : std::stod(text.substr(slash + 1));
+    return den > 0 ? num / den : 0;
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
 Stream StreamOf(const json& j) {
   Stream s;
   const std::string type = Text(j, "codec_type");
@@ -62,6 +75,7 @@ Stream StreamOf(const json& j) {
   s.width = Number(j, "width");
   s.height = Number(j, "height");
   s.channels = Number(j, "channels");
+  if (s.kind == Stream::Kind::Video) s.fps = Rate(Text(j, "avg_frame_rate"));
   const std::string extradata = BytesFromHexDump(Text(j, "extradata"));
   if (s.codec == "h264") ReadH264Header(extradata, s);
   if (s.codec == "mpeg4") {

@@ -12,6 +12,10 @@ namespace parvela {
 class Conversion {
  public:
   explicit Conversion(Form1& form) : f(form), app(form.app) {}
+  // A run that ends early still lets a video encode started beside it finish.
+  ~Conversion() { WaitForVideo(); }
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
   void Run();
 
   // Where burnt-in subtitles come from, first match wins: an SRT beside the source, a file
@@ -71,6 +75,8 @@ class Conversion {
   // (ffprobe's name of the format written) when it does not fit; unchanged when it does.
   std::string WithinFrameLimit(std::string line, const char* target) const;
   void ReencodeH264();
+  // The video encode of the MP4 road runs beside its audio work; the muxer waits for it here.
+  void WaitForVideo();
 
   // MPEG-2 re-encoding and program-stream muxing (mpeg2_road.cpp).
   void Mpeg2RecodeRoad();
@@ -122,6 +128,7 @@ class Conversion {
 
   Form1& f;
   Application& app;
+  bool videoBeside = false;  // ReencodeH264 started mencoder beside the audio work
 };
 
 }  // namespace parvela

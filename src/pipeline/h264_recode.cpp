@@ -86,7 +86,14 @@ void Conversion::ReencodeH264() {
     f.strH264Bitrate = std::to_string(ReadSourceBitrate(TrimBlanks(f.strFullname)));
   }
   f.lastCommand = X264Line(ChooseSubtitleSource());
-  Run(f.lastCommand);
+  if (f.chkVob.Checked()) {
+    Run(f.lastCommand);
+  } else {
+    // The MP4 road's audio needs nothing of the new stream: it is made while mencoder encodes,
+    // and the muxer waits for the video (WaitForVideo).
+    app.runner.StartBeside(f.lastCommand);
+    videoBeside = true;
+  }
   if (f.chkVob.Checked()) RenameFile(Out("movie.h264"), Out("movie_raw.h264"));
   Delete("movie_video.h264");
   // The re-encoding skipped the extraction, yet the transport-stream road and the MP4 road's
@@ -95,6 +102,12 @@ void Conversion::ReencodeH264() {
     Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
   }
   f.fpsArg = f.fpsText;
+}
+
+void Conversion::WaitForVideo() {
+  if (!videoBeside) return;
+  videoBeside = false;
+  app.runner.WaitBeside();
 }
 
 }  // namespace parvela

@@ -34,6 +34,7 @@ void Conversion::Mp4Road() {
   DecodeOrBackup();
   RetimeTo25Fps();
   EncodeAac();
+  WaitForVideo();
   AssembleMp4();
   FinishMp4();
 }

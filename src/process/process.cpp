@@ -19,6 +19,7 @@ namespace parvela {
 namespace {
 
 std::atomic<pid_t> runningTool{0};
+std::atomic<pid_t> besideTool{0};  // started with StartBeside, not yet waited for
 
 // How long a pumping wait sleeps between two pumps, unless the tool ends first.
 constexpr int kPumpMilliseconds = 40;
@@ -117,7 +118,7 @@ int PosixProcessRunner::RunAndWait(const std::string& commandLine) {
 
 void PosixProcessRunner::RunAndWaitHidden(const std::string& commandLine) { Run(commandLine, false); }
 
-int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput) {
+int PosixProcessRunner::Spawn(const std::string& commandLine, bool showOutput) {
   std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty() || args[0].empty()) return -1;
   std::vector<char*> argv;
@@ -147,10 +148,31 @@ int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput) {
   // Below-normal priority, so a long encode does not starve the desktop.
   errno = 0;
   setpriority(PRIO_PROCESS, static_cast<id_t>(pid), 10);
+  return pid;
+}
+
+int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput) {
+  const int pid = Spawn(commandLine, showOutput);
+  if (pid < 0) return -1;
   runningTool = pid;
   const int code = pump_ ? Wait(pid) : BlockingWait(pid);
   runningTool = 0;
   return code;
+}
+
+void PosixProcessRunner::StartBeside(const std::string& commandLine) {
+  WaitBeside();  // one at a time
+  const int pid = Spawn(commandLine, showToolOutput_);
+  besideExit_ = pid < 0 ? -1 : 0;
+  besideTool = pid < 0 ? 0 : pid;
+}
+
+int PosixProcessRunner::WaitBeside() {
+  const pid_t pid = besideTool.load();
+  if (pid <= 0) return besideExit_;
+  besideExit_ = pump_ ? Wait(pid) : BlockingWait(pid);
+  besideTool = 0;
+  return besideExit_;
 }
 
 // Pumps between short sleeps; the process descriptor wakes the wait as soon as the tool ends.
@@ -179,8 +201,10 @@ int PosixProcessRunner::Wait(int pid) {
 }
 
 void TerminateRunningTool() {
-  pid_t pid = runningTool.load();
-  if (pid > 0) kill(-pid, SIGTERM);
+  for (const std::atomic<pid_t>* tool : {&runningTool, &besideTool}) {
+    const pid_t pid = tool->load();
+    if (pid > 0) kill(-pid, SIGTERM);
+  }
 }
 
 }  // namespace parvela

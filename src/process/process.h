@@ -16,6 +16,14 @@ class ProcessRunner {
   virtual int RunAndWait(const std::string& commandLine) = 0;
   // The same, for tools that must not show anything (the header rewriter).
   virtual void RunAndWaitHidden(const std::string& commandLine) = 0;
+  // Starts one tool to run beside those the caller runs next (a video encode beside the audio
+  // work), and waits for it to end, giving its exit code. A runner that runs one tool at a time
+  // runs it to its end at the start, so the order of command lines is the order of starts.
+  virtual void StartBeside(const std::string& commandLine) { besideCode_ = RunAndWait(commandLine); }
+  virtual int WaitBeside() { return besideCode_; }
+
+ private:
+  int besideCode_ = -1;
 };
 
 // Starts programs directly with posix_spawn, never through a shell, at a lower priority,
@@ -29,12 +37,16 @@ class PosixProcessRunner : public ProcessRunner {
   // Called again and again while a tool runs (a window front end repaints in it); without one
   // the wait simply blocks.
   void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
+  void StartBeside(const std::string& commandLine) override;
+  int WaitBeside() override;
 
  private:
+  int Spawn(const std::string& commandLine, bool showOutput);  // the pid, or -1
   int Run(const std::string& commandLine, bool showOutput);
   int Wait(int pid);
   bool showToolOutput_;
   std::function<void()> pump_;
+  int besideExit_ = -1;
 };
 
 // Splits a command line into arguments by the Microsoft C runtime rules: whitespace outside
@@ -48,7 +60,7 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // SplitCommandLine gives it back unchanged.
 std::string Quoted(std::string_view path);
 
-// Kills the process group of the tool now running, if any (for a front end being interrupted).
+// Kills the process groups of the tools now running, if any (for a front end being interrupted).
 void TerminateRunningTool();
 
 }  // namespace parvela

@@ -21,9 +21,11 @@ const char* Verdict(bool ok) { return ok ? "[OK]" : "[FAILED]"; }
 constexpr unsigned kMaxWidth = 1920, kMaxHeight = 1080;
 constexpr double kLevel41MbRate = 245760;  // MaxMBPS: 1920x1088 at 30 frames a second
 
-// Frames a second from the track's default duration; 0 when the track names none.
-double FrameRate(const MatroskaTrack& track) {
-  return track.defaultDuration ? 1e9 / static_cast<double>(track.defaultDuration) : 0;
+// Frames a second from the track's default duration; 0 when the track names none. The track of
+// an interlaced stream may time fields: 50 of them are 25 frames.
+double FrameRate(const MatroskaTrack& track, const Sps& s) {
+  const double rate = track.defaultDuration ? 1e9 / static_cast<double>(track.defaultDuration) : 0;
+  return !s.frameMbsOnly && rate > 31 ? rate / 2 : rate;
 }
 
 std::string Fixed(double value, int decimals) {
@@ -71,7 +73,7 @@ std::vector<std::string> Reasons(const Sps& s, double fps) {
 // the consoles cannot decode, whatever the reason.
 std::vector<std::string> Findings(const MatroskaTrack& track, const Sps& s) {
   const unsigned dpb = Level41DpbFrames(s);
-  const double fps = FrameRate(track);
+  const double fps = FrameRate(track, s);
   std::vector<std::string> lines = {
       "video track: " + std::to_string(track.number) + " (" + track.codecId + ")",
       "profile: " + std::string(ProfileName(s.profileIdc)) + " (profile_idc " + std::to_string(s.profileIdc) + ")",

@@ -49,6 +49,7 @@ void ReadH264Header(const std::string& extradata, Stream& s) {
   s.refFrames = static_cast<int>(sps->maxNumRefFrames);
   s.width = static_cast<int>(sps->Width());
   s.height = static_cast<int>(sps->Height());
+  s.interlaced = !sps->frameMbsOnly;
 }
 
 // "60000/1001" as a number; 0 for "0/0" or anything else.

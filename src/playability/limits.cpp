@@ -146,10 +146,12 @@ void CheckStream(const Limit& l, const Stream& s, std::vector<std::string>& reas
     reasons.push_back(std::to_string(s.refFrames) + " reference frames, level 4.1 holds " + std::to_string(dpb) +
                       " at " + Size(s.width, s.height));
   }
-  const double rate = FrameMbs(s) * s.fps;
+  // An interlaced film may be timed by its fields: 50 of them are 25 frames.
+  const double frames = s.interlaced && s.fps > 31 ? s.fps / 2 : s.fps;
+  const double rate = FrameMbs(s) * frames;
   if ((l.needs & kRateFits41) && rate > kLevel41MacroblocksPerSecond) {
     char fps[16];
-    std::snprintf(fps, sizeof fps, "%.3g", s.fps);
+    std::snprintf(fps, sizeof fps, "%.3g", frames);
     reasons.push_back(name + " at " + Size(s.width, s.height) + " and " + fps +
                       " frames a second, above level 4.1's macroblock rate");
   }

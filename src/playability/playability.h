@@ -25,6 +25,7 @@ struct Stream {
   int width = 0, height = 0;
   int refFrames = -1;   // H.264 max_num_ref_frames, from the sequence parameter set
   double fps = 0;       // frames a second, as the container times them
+  bool interlaced = false;  // H.264 coded as fields or frames (frame_mbs_only_flag 0)
   int channels = 0;
   bool gmc = false;     // MPEG-4 Visual global motion compensation
   bool qpel = false;    // MPEG-4 Visual quarter-pixel motion

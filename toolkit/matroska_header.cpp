@@ -16,7 +16,7 @@ enum : uint32_t {
   kTrackNumber = 0xD7, kTrackUid = 0x73C5, kTrackType = 0x83, kCodecId = 0x86, kCodecPrivate = 0x63A2,
   kLanguage = 0x22B59C, kLanguageBcp47 = 0x22B59D, kDefaultDuration = 0x23E383, kVideo = 0xE0,
   kPixelWidth = 0xB0, kPixelHeight = 0xBA, kDisplayWidth = 0x54B0, kDisplayHeight = 0x54BA,
-  kDisplayUnit = 0x54B2, kAudio = 0xE1, kSamplingFrequency = 0xB5, kChannels = 0x9F,
+  kDisplayUnit = 0x54B2, kAudio = 0xE1, kSamplingFrequency = 0xB5, kChannels = 0x9F, kName = 0x536E,
 };
 
 constexpr uint64_t kUnknownSize = ~0ull;
@@ -114,6 +114,7 @@ void ReadAudio(std::string_view bytes, MatroskaTrack& t) {
 MatroskaTrack ReadTrack(std::string_view bytes) {
   MatroskaTrack t;
   std::string bcp47;
+  bool legacyLanguage = false;
   ForEachChild(bytes, [&](uint32_t id, std::string_view data) {
     switch (id) {
       case kTrackNumber: t.number = Unsigned(data); break;
@@ -121,8 +122,9 @@ MatroskaTrack ReadTrack(std::string_view bytes) {
       case kTrackType: t.type = Unsigned(data); break;
       case kCodecId: t.codecId = Text(data); break;
       case kCodecPrivate: t.codecPrivate = std::string(data); break;
-      case kLanguage: t.language = Text(data); break;
+      case kLanguage: t.language = Text(data), legacyLanguage = true; break;
       case kLanguageBcp47: bcp47 = Text(data); break;
+      case kName: t.name = Text(data); break;
       case kDefaultDuration: t.defaultDuration = Unsigned(data); break;
       case kVideo: ReadVideo(data, t); break;
       case kAudio: ReadAudio(data, t); break;
@@ -131,6 +133,8 @@ MatroskaTrack ReadTrack(std::string_view bytes) {
   });
   // The older element is the three-letter code Parvela shows; the newer one only stands in.
   if (!bcp47.empty() && t.language == "und" && bcp47 != "und") t.language = bcp47;
+  // mkvmerge leaves out the older element when it holds its default, English.
+  if (!legacyLanguage && (bcp47 == "en" || bcp47.rfind("en-", 0) == 0)) t.language = "eng";
   return t;
 }
 

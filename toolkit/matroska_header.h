@@ -12,6 +12,7 @@ struct MatroskaTrack {
   uint64_t number = 0, uid = 0, type = 0;
   std::string codecId, codecPrivate;
   std::string language = "und";  // a track that names no language is shown as undetermined
+  std::string name;              // the track's own name; empty when absent
   uint64_t defaultDuration = 0;  // nanoseconds; 0 when absent
   uint64_t pixelWidth = 0, pixelHeight = 0;
   uint64_t displayWidth = 0, displayHeight = 0, displayUnit = 0;  // 0 when absent

@@ -95,6 +95,8 @@ void AddTrack(const MatroskaTrack& t, size_t ordinal, std::vector<std::string>& 
   lines.push_back("|  + Track type: " + type);
   lines.push_back(CodecIdLine(t));
   lines.push_back("|  + Language: " + t.language);
+  // A name is one line: a line break in it would start a property of its own.
+  if (!t.name.empty()) lines.push_back("|  + Name: " + t.name.substr(0, t.name.find_first_of("\r\n")));
   if (t.defaultDuration) lines.push_back(DefaultDurationLine(t.defaultDuration, type == "video"));
   if (type == "video") AddVideoLines(t, lines);
   if (type == "audio") AddAudioLines(t, lines);

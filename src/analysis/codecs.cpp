@@ -171,6 +171,12 @@ FrameSize ReencodedFrame(int width, int height, double fps, std::string_view tar
   return {even(width * factor), even(height * factor)};
 }
 
+const CodecInfo& UnknownAudioCodec() {
+  static constexpr CodecInfo kUnknown{Audio, "", "", "", "audio", "", -1, "", "mka", "matroska", Ffmpeg,
+                                      Extractor::Ffmpeg, false};
+  return kUnknown;
+}
+
 std::string ChannelsText(int channels) {
   switch (channels) {
     case 0: return {};

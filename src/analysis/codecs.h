@@ -83,6 +83,10 @@ struct FrameSize {
 };
 FrameSize ReencodedFrame(int width, int height, double fps, std::string_view target);
 
+// The row of an audio format the table does not know: FFmpeg copies the track into Matroska
+// and decodes it from there.
+const CodecInfo& UnknownAudioCodec();
+
 // "mono", "stereo", "5.1", "7.1", or "N channels"; empty for 0.
 std::string ChannelsText(int channels);
 

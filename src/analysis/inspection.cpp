@@ -71,6 +71,24 @@ void CheckAvcPlayability(Form1& form, const std::string& source) {
   }
 }
 
+// mkvmerge writes no default duration for a track of variable frame rate (screen and phone
+// recordings): the rate is then measured from the track's timestamps. Without them the common
+// rate of such recordings stands in.
+constexpr const char* kAssumedVariableRate = "30.000";
+
+void MeasureFrameRate(Form1& form, const std::string& source) {
+  Application& app = form.app;
+  const std::string timestamps = app.appFolder + kSep + "timestamps.txt";
+  DeleteFile(timestamps);
+  app.runner.RunAndWait(Quoted(form.tools.strMKV) + " timecodes_v2 " + Quoted(source) + " " + form.txtS1.Text() + ":" +
+                        Quoted(timestamps));
+  std::string rate = AverageFrameRate(timestamps);
+  DeleteFile(timestamps);
+  if (rate.empty()) rate = kAssumedVariableRate;
+  form.txtSFPS.SetText(rate);
+  AppendTextLine(app.DebugLogPath(), "Variable frame rate on track " + form.txtS1.Text() + ": average " + rate + " fps");
+}
+
 }  // namespace
 
 bool ReadCheckerVerdict(Form1& form) {
@@ -91,14 +109,14 @@ bool ReadCheckerVerdict(Form1& form) {
 }
 
 bool Form1::ReadInfo(const std::string& sourcePath) {
-  // However the inspection ends, the command line's explicit choices are applied after it.
-  struct AfterInspection {
-    Application& app;
-    const std::string& source;
-    ~AfterInspection() {
-      if (app.afterInspection) app.afterInspection(source);
-    }
-  } after{app, sourcePath};
+  const bool inspected = Inspect(sourcePath);
+  // However the inspection ends, the command line's explicit choices are applied after it; a
+  // source that cannot meet them (no audio track in the language asked for) is not converted.
+  const bool accepted = !app.afterInspection || app.afterInspection(sourcePath);
+  return inspected && accepted;
+}
+
+bool Form1::Inspect(const std::string& sourcePath) {
   if (tools.strMKVInfo.empty()) tools.Fill(app.appFolder);
   const std::string source = TrimBlanks(sourcePath);
   // A report left over from an interrupted run must not pass for this source's.
@@ -116,6 +134,8 @@ bool Form1::ReadInfo(const std::string& sourcePath) {
     ShowInspectionError(app, "The debug log (" + app.DebugLogPath() + ") cannot be written.");
     return false;
   }
+  // Only video a road converts needs its rate.
+  if (app.sourceInfo.videoRateMissing && !app.sourceInfo.videoKind.empty()) MeasureFrameRate(*this, source);
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1") {
     chkVob.SetEnabled(false);

@@ -29,6 +29,7 @@ struct Parse {
   SourceInfo& info;
   DebugLog& log;
   const std::vector<std::string>& lines;
+  std::vector<ReportTrack> tracks;  // every track read whole, by ordinal from 1
   int audioRows = 0;
   int subtitleRows = 0;
 };
@@ -94,12 +95,25 @@ void VideoKindPass(Parse& p) {
   }
 }
 
+const ReportTrack& TrackOf(const Parse& p, int ordinal) {
+  static const ReportTrack kNone;
+  return ordinal >= 1 && ordinal <= static_cast<int>(p.tracks.size()) ? p.tracks[static_cast<size_t>(ordinal - 1)]
+                                                                       : kNone;
+}
+
 // False when the report ended during the track: the pass ends with it.
 bool ReadVideoTrack(Parse& p, ReportCursor& c, int counter) {
   p.form.txtS1.SetText(std::to_string(counter));
   p.log.Write("Video found on track " + std::to_string(counter));
-  if (!c.ForwardTo("fps for a video track")) return false;
-  p.form.txtSFPS.SetText(Columns(c.Line(), 34, 6));
+  // A track without a default duration (variable frame rate) has no rate to read: a search for
+  // it would run through the tracks after it. Inspection measures the rate instead.
+  if (TrackOf(p, counter).hasFrameRate) {
+    if (!c.ForwardTo("fps for a video track")) return false;
+    p.form.txtSFPS.SetText(Columns(c.Line(), 34, 6));
+  } else {
+    p.form.txtSFPS.SetText("");
+    p.info.videoRateMissing = true;
+  }
   if (!c.ForwardTo("Pixel width")) return false;
   std::string width = FromColumn(c.Line(), 20);
   if (width.empty()) width = "0";
@@ -116,7 +130,9 @@ bool ReadVideoTrack(Parse& p, ReportCursor& c, int counter) {
 }
 
 // Applies every codec test that matches the Codec ID line; the last match is the track's code.
-std::string AudioCodeOf(Parse& p, const std::string& line, int counter, std::string code) {
+// A track of a format without a button has no code: it selects none, and FFmpeg decodes it.
+std::string AudioCodeOf(Parse& p, const std::string& line, int counter) {
+  std::string code;
   for (const CodecInfo& codec : CodecTable()) {
     if (codec.kind != CodecKind::Audio || !*codec.reportTag || !Contains(line, codec.reportTag)) continue;
     const int index = codec.button;
@@ -130,16 +146,29 @@ std::string AudioCodeOf(Parse& p, const std::string& line, int counter, std::str
     }
     code = std::to_string(index);
   }
+  if (code.empty()) {
+    p.form.chkFF.SetValue(0);  // the work-around decodes AC-3 only
+    p.form.chkFF.SetEnabled(false);
+  }
   return code;
 }
 
-bool ReadAudioTrack(Parse& p, ReportCursor& c, int counter, std::string& previousCode) {
+std::string CodecIdOf(const std::string& line) {
+  const size_t at = line.find("Codec ID:");
+  if (at == std::string::npos) return {};
+  const std::string id = TrimBlanks(line.substr(at + 9));
+  return id.substr(0, id.find(' '));
+}
+
+bool ReadAudioTrack(Parse& p, ReportCursor& c, int counter) {
   if (!c.ForwardTo("Codec ID")) return false;
-  previousCode = AudioCodeOf(p, c.Line(), counter, previousCode);
+  const std::string code = AudioCodeOf(p, c.Line(), counter);
+  const std::string codecId = CodecIdOf(c.Line());
   if (!c.ForwardTo("Language:")) return false;
   if (p.audioRows < kTrackRows) {
-    p.info.audioTracks[static_cast<size_t>(p.audioRows++)] = {FromColumn(c.Line(), 15), previousCode,
-                                                              std::to_string(counter)};
+    const ReportTrack& t = TrackOf(p, counter);
+    p.info.audioTracks[static_cast<size_t>(p.audioRows++)] = {FromColumn(c.Line(), 15), code, std::to_string(counter),
+                                                              codecId, t.channels, t.name};
   }
   return true;
 }
@@ -148,7 +177,6 @@ void TrackPass(Parse& p) {
   ReportCursor c(p.lines);
   int counter = 0;
   bool videoSeen = false;
-  std::string previousCode;
   while (c.Next()) {
     if (!Contains(c.Line(), "+ A track")) continue;
     ++counter;
@@ -159,7 +187,7 @@ void TrackPass(Parse& p) {
       more = ReadVideoTrack(p, c, counter);
       videoSeen = true;
     } else if (type == "audio") {
-      more = ReadAudioTrack(p, c, counter, previousCode);
+      more = ReadAudioTrack(p, c, counter);
     }
     if (!more) return;
   }
@@ -222,7 +250,11 @@ void UpdateWindow(Parse& p) {
     f.cmbAudio.AddItem(p.info.audioTracks[static_cast<size_t>(i)].language);
   f.cmbAudio.SetListIndex(0);  // runs cmbAudio_Click when there is an entry
   const AudioTrackRow& first = p.info.audioTracks[0];
-  if (!first.codecCode.empty()) f.Option1.Select(std::stoi(first.codecCode));
+  if (!first.codecCode.empty()) {
+    f.Option1.Select(std::stoi(first.codecCode));
+  } else if (p.audioRows > 0) {
+    f.Option1.Clear();  // a format without a button: no button may name another one
+  }
   f.txtS2.SetText(first.trackNumber);
   ShowSubtitleControls(p);
 }
@@ -236,7 +268,9 @@ bool ParseSourceReport(Form1& form) {
   std::vector<std::string> lines;
   ReadTextLines(report, lines);  // a report that cannot be read parses as an empty one
   form.app.sourceInfo = SourceInfo{};
-  Parse p{form, form.app.sourceInfo, log, lines};
+  Parse p{form, form.app.sourceInfo, log, lines, ReadTrackList(lines)};
+  p.info.audioTrackCount = 0;
+  for (const ReportTrack& t : p.tracks) p.info.audioTrackCount += t.type == "audio" ? 1 : 0;
   CopyPass(p);
   VideoKindPass(p);
   // A VfW track other than VC-1 (FFV1, Xvid) is re-encoded, which needs its audio tracks.

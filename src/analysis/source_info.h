@@ -12,6 +12,9 @@ struct AudioTrackRow {
   std::string language;     // as cut from the report: usually a blank and the code
   std::string codecCode;    // "0" AC-3, "1" DTS, "2" Vorbis, "3" MP3, "4" AAC
   std::string trackNumber;  // the track's ordinal in the report, decimal
+  std::string codecId{};    // the Matroska codec ID ("A_FLAC"): finds the track's codec row
+  int channels = 0;         // 0 when the report names none
+  std::string name{};       // the track's own name, when the file gives one
 };
 
 struct SubtitleTrackRow {
@@ -26,6 +29,12 @@ struct SourceInfo {
   std::string parSuffix;  // ":par=" display width ":" pixel width, or empty
   std::string videoCodec;  // "V_VP9", or a VfW track's FourCC ("FFV1"): the first video track's format
   int videoWidth = 0, videoHeight = 0;  // the first video track's pixel size; 0 when not read
+  // The first video track has no default duration (variable frame rate): its rate is not in
+  // the report, and inspection measures the average from the track's timestamps.
+  bool videoRateMissing = false;
+  // Audio tracks in the report, listed or not (a VfW or MPEG-2 source lists none); -1 before
+  // any report was read.
+  int audioTrackCount = -1;
   // The row counts are the entry counts of the window's audio and subtitle lists.
   std::array<AudioTrackRow, kTrackRows> audioTracks;
   std::array<SubtitleTrackRow, kTrackRows> subtitleTracks;

@@ -32,8 +32,9 @@ struct Application {
   bool bCmdLine = false;
   std::string argumentText;  // everything after the program name, taken whole as one path
   // Runs at the end of every source inspection: the command line's explicit choices hold
-  // against what the inspection sets. Empty in the window.
-  std::function<void(const std::string& source)> afterInspection;
+  // against what the inspection sets. False when the source cannot meet them: it is then not
+  // converted. Empty in the window.
+  std::function<bool(const std::string& source)> afterInspection;
 
   ProcessRunner& runner;
   WindowHost& host;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <iostream>
 
 #include "analysis/source_info.h"
 #include "fsutil/fsutil.h"
@@ -58,6 +59,22 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
         error = "--sub-track takes the number of a subtitle track, 1 to " + std::to_string(kTrackRows);
         return false;
       }
+    } else if (a == "--audio") {
+      std::string n;
+      if (!TakeValue(args, i, n, error)) return false;
+      o.audio = n.size() <= 2 && !n.empty() && std::all_of(n.begin(), n.end(), ::isdigit) ? std::stoi(n) : 0;
+      if (o.audio < 1 || o.audio > kTrackRows) {
+        error = "--audio takes the number of an audio track, 1 to " + std::to_string(kTrackRows);
+        return false;
+      }
+    } else if (a == "--audio-lang") {
+      if (!TakeValue(args, i, o.audioLang, error)) return false;
+      if (o.audioLang.empty()) {
+        error = "--audio-lang takes a language code such as eng";
+        return false;
+      }
+    } else if (a == "--tracks") {
+      o.tracks = true;
     } else if (a == "--srt-beside") {
       o.srtBeside = true;
     } else if (a == "--vob") {
@@ -92,6 +109,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
     error = "--subs, --sub-track and --srt-beside exclude each other";
     return false;
   }
+  if (o.audio != 0 && !o.audioLang.empty()) {
+    error = "--audio and --audio-lang exclude each other";
+    return false;
+  }
   // The shell has split and unquoted the path already: join its words back into one text.
   for (size_t i = 0; i < words.size(); ++i) o.argumentText += (i ? " " : "") + words[i];
   o.words = std::move(words);
@@ -101,6 +122,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
 std::string CliUsage() {
   return "Usage: parvela-cli [options] FILE.mkv|FOLDER\n"
          "       parvela-cli --check FILE...\n"
+         "       parvela-cli --tracks FILE...\n"
          "Converts a Matroska file, or every MKV file of a folder, into a file the PS3 and the\n"
          "Xbox 360 play (by default an MP4 with the source's H.264 video and AAC audio).\n"
          "\n"
@@ -115,10 +137,14 @@ std::string CliUsage() {
          "      --subs FILE           burn this subtitle file into re-encoded video\n"
          "      --sub-track N         burn the source's Nth subtitle track into re-encoded video\n"
          "      --srt-beside          burn the SRT file named like the source, beside it\n"
+         "      --audio N             convert the source's Nth audio track (as --tracks lists them)\n"
+         "      --audio-lang CODE     convert the first audio track in this language (eng, jpn, ...)\n"
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
          "      --version             show the version\n"
          "      --check               judge each FILE against the consoles' players, convert nothing\n"
+         "      --tracks              list every track of each FILE with its format, channels and\n"
+         "                            name, and the numbers --audio and --sub-track take\n"
          "\n"
          "Every finished file is judged too, in a last line such as \"Plays on: PS3, Xbox 360\".\n"
          "Exit status: 0 when every conversion ended without an error message, 1 when one\n"
@@ -154,6 +180,43 @@ void UseSrtBeside(Form1& form, const std::string& source) {
   TickEmbedSubs(form);
 }
 
+std::string ListedLanguages(const Form1& form) {
+  std::string text;
+  for (const std::string& item : form.cmbAudio.Items()) text += (text.empty() ? "" : ", ") + TrimBlanks(item);
+  return text;
+}
+
+// The audio track asked for, chosen as a click in the list would. False with the usage error.
+bool ChooseAudio(const CliOptions& o, Form1& form, std::string& error) {
+  const int count = form.cmbAudio.ListCount();
+  const std::string there = count == 0 ? "it has no audio track" : "its audio tracks: " + ListedLanguages(form);
+  int row = -1;
+  if (o.audio != 0) {
+    row = o.audio <= count ? o.audio - 1 : -1;
+    if (row < 0) error = "--audio " + std::to_string(o.audio) + ": the source has no audio track " +
+                         std::to_string(o.audio) + " (" + there + ")";
+  } else {
+    for (int i = 0; i < count && row < 0; ++i) {
+      if (TrimBlanks(form.cmbAudio.Items()[static_cast<size_t>(i)]) == o.audioLang) row = i;
+    }
+    if (row < 0) error = "--audio-lang " + o.audioLang + ": the source has no audio track in that language (" +
+                         there + ")";
+  }
+  if (row < 0) return false;
+  form.cmbAudio.SetListIndex(row);
+  form.cmbAudio_Click();  // also when the row was chosen already: the track fields follow it
+  return true;
+}
+
+bool ApplyAudioChoice(const CliOptions& o, Form1& form, const std::string& source, bool* usageError) {
+  if (o.audio == 0 && o.audioLang.empty()) return true;
+  std::string error;
+  if (ChooseAudio(o, form, error)) return true;
+  std::cerr << "parvela-cli: " << source << ": " << error << "\n";
+  if (usageError) *usageError = true;
+  return false;
+}
+
 void ApplyRecodeAndSubtitles(const CliOptions& o, Form1& form, const std::string& source) {
   if (!o.recode.empty()) {
     form.cmdConv.SetListIndex(o.recode == "mpeg2" ? 0 : o.recode == "h264" ? 1 : 2);
@@ -182,7 +245,7 @@ void ApplyRecodeAndSubtitles(const CliOptions& o, Form1& form, const std::string
 
 }  // namespace
 
-void ApplyCliOptions(const CliOptions& o, Form1& form) {
+void ApplyCliOptions(const CliOptions& o, Form1& form, bool* usageError) {
   if (!o.output.empty()) form.txtTMP.SetText(o.output);
   if (o.split >= 0) form.Check1.SetValue(o.split);
   if (o.dvd) form.chkDVD.SetValue(1);
@@ -190,8 +253,12 @@ void ApplyCliOptions(const CliOptions& o, Form1& form) {
   if (o.vob >= 0) form.chkVob.SetValue(o.vob);
   if (o.fps25) form.chk25.SetValue(1);
   ApplyRecodeAndSubtitles(o, form, "");
-  if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0 || o.srtBeside) {
-    form.app.afterInspection = [o, &form](const std::string& source) { ApplyRecodeAndSubtitles(o, form, source); };
+  const bool audio = o.audio != 0 || !o.audioLang.empty();
+  if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0 || o.srtBeside || audio) {
+    form.app.afterInspection = [o, &form, usageError](const std::string& source) {
+      ApplyRecodeAndSubtitles(o, form, source);
+      return ApplyAudioChoice(o, form, source, usageError);
+    };
   }
 }
 

@@ -24,6 +24,9 @@ struct CliOptions {
   std::string subs;          // --subs FILE
   int subTrack = 0;          // --sub-track N: the Nth subtitle track the source lists (1-based), 0 none
   bool srtBeside = false;    // --srt-beside: the SRT file named like the source, beside it
+  int audio = 0;             // --audio N: the Nth audio track the source lists (1-based), 0 none
+  std::string audioLang;     // --audio-lang CODE: the first audio track of that language
+  bool tracks = false;       // --tracks: list every track of each FILE, convert nothing
   bool verbose = false;      // -v / --verbose
   bool help = false;
   bool version = false;
@@ -40,10 +43,15 @@ std::string CliUsage();
 void MakePathsAbsolute(CliOptions& options, const std::string& cwd);
 // The process's working folder ("/" when it cannot be read).
 std::string CurrentFolder();
-// Sets the window's controls as a user's clicks would, so their handlers run. The re-encoding
-// and subtitle choices are applied again after every inspection: they are the user's explicit
-// choice, and the checker's verdict or a fresh subtitle list must not undo them.
-void ApplyCliOptions(const CliOptions& options, Form1& form);
+// Sets the window's controls as a user's clicks would, so their handlers run. The re-encoding,
+// subtitle and audio choices are applied again after every inspection: they are the user's
+// explicit choice, and the checker's verdict or a fresh track list must not undo them. An audio
+// track the source does not have is a usage error: it is printed, `*usageError` is set and the
+// source is not converted.
+void ApplyCliOptions(const CliOptions& options, Form1& form, bool* usageError = nullptr);
+// --tracks: every track of each file, with the numbers --audio and --sub-track take. 0 when
+// every file could be read, 1 otherwise.
+int ListTracks(const std::vector<std::string>& files, bool verbose);
 // An existing file whose name ends in ".mkv" (any letter case), or an existing folder.
 bool IsConvertibleArgument(const std::string& argumentText);
 // The decoding graph of this platform.

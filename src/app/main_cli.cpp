@@ -110,6 +110,13 @@ int main(int argc, char** argv) {
     std::cout << "parvela-cli " << PARVELA_VERSION << "\n";
     return 0;
   }
+  if (options.tracks) {
+    if (options.words.empty()) {
+      std::cerr << "parvela-cli: --tracks needs at least one file\n" << CliUsage();
+      return 2;
+    }
+    return ListTracks(options.words, options.verbose);
+  }
   if (options.check) {
     if (options.words.empty()) {
       std::cerr << "parvela-cli: --check needs at least one file\n" << CliUsage();
@@ -156,7 +163,8 @@ int main(int argc, char** argv) {
 
   // The window's start-up, with the options set between the settings and the argument.
   form.LoadSettings();
-  ApplyCliOptions(options, form);
+  bool usageError = false;  // an audio track the source does not have
+  ApplyCliOptions(options, form, &usageError);
   if (!OutputFolderUsable(form)) return 1;
   form.cmdLine();
   if (options.verbose) {
@@ -168,5 +176,6 @@ int main(int argc, char** argv) {
               << ms(self.ru_utime) << " user, " << ms(self.ru_stime) << " system), peak memory "
               << self.ru_maxrss << " KB\n";
   }
+  if (usageError) return 2;
   return host.ErrorsShown() > 0 ? 1 : 0;
 }

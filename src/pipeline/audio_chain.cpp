@@ -37,6 +37,10 @@ void Conversion::PrepareSubtitleArg() {
 
 bool Conversion::ConvertAudioToAc3(ChainRoad road) {
   PrepareSubtitleArg();
+  if (Silent()) {
+    if (!f.subtitleArg.empty()) Run(MkvextractLine(f.tools.strMKV, f.strFullname, {}) + " " + f.subtitleArg);
+    return true;
+  }
   const std::string& ext = f.audioExt;
   if (ext == "dts" || ext == "ac3" || ext == "aac") {
     // The subtitle track comes out in the same pass; its argument brings its own leading blank.
@@ -57,14 +61,19 @@ bool Conversion::ConvertAudioToAc3(ChainRoad road) {
 }
 
 void Conversion::GraphOrFfmpegToWav(bool trackExtracted) {
-  DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
-  if (FileIsPresent(Out("movie.wav"))) return;
+  if (GraphDecodesChosenTrack()) DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  const bool buttonless = f.audioCodec && f.audioCodec->button < 0;
+  if (FileIsPresent(Out("movie.wav"))) {
+    if (trackExtracted && buttonless) Delete("movie." + f.audioExt);
+    return;
+  }
   // The graph has no Vorbis decoder (nor, on some systems, any at all): FFmpeg decodes the
   // track itself.
-  if (!trackExtracted) {
-    Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
-  }
-  Run(Quoted(f.tools.strFF) + " -i " + Quoted(ExtractedAudio()) + " -acodec pcm_s16le " + Quoted(Out("movie.wav")));
+  if (!trackExtracted) Run(AudioExtractLine());
+  // AC-3 carries at most 5.1: a 7.1 track is folded down as it is decoded.
+  const std::string fold = buttonless && ChosenChannels() > 6 ? " -ac 6" : "";
+  Run(Quoted(f.tools.strFF) + " -i " + Quoted(ExtractedAudio()) + " -acodec pcm_s16le" + fold + " " +
+      Quoted(Out("movie.wav")));
   Delete("movie." + f.audioExt);
 }
 

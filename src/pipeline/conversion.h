@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/codecs.h"
 #include "ui/form1.h"
 
 namespace parvela {
@@ -33,7 +34,20 @@ class Conversion {
   void CommonStartAndRoads();
   void AdjustHeader();
   void CommonEnd();
-  bool RefuseWithoutAudio();
+  const CodecInfo* ChosenAudioCodec() const;
+  // The source has no audio track: every road makes a silent output. (A VfW or MPEG-2 source
+  // lists no track, and its roads find the audio themselves.)
+  bool Silent() const {
+    const int count = app.sourceInfo.audioTrackCount;
+    return count == 0 || (count < 0 && f.audioCodec == nullptr);
+  }
+  // FFmpeg's name for the extracted track's format ("-f ogg").
+  std::string AudioFormat() const { return f.audioCodec ? f.audioCodec->ffmpegFormat : f.audioExt; }
+  // The chosen track's format has no decoder but FFmpeg (Vorbis, FLAC, Opus, E-AC-3, ...).
+  bool FfmpegDecodes() const;
+  // The decoding graph always decodes the source's first audio track.
+  bool GraphDecodesChosenTrack() const;
+  int ChosenChannels() const;
 
   // Refusals before any tool runs (safeguards.cpp); true when the run ended with a message.
   bool RefuseUnwritableFolder();
@@ -46,6 +60,9 @@ class Conversion {
 
   // Track extraction (extraction.cpp).
   void ExtractTracks();
+  // Takes the chosen audio track alone out of the source: mkvextract, or FFmpeg for a codec
+  // mkvextract refuses.
+  std::string AudioExtractLine() const;
 
   // Audio conversion chain (audio_chain.cpp), shared by the roads that mux AC-3.
   // False when the audio error ended the run; the caller then returns at once.
@@ -110,6 +127,7 @@ class Conversion {
   // MP4 road (mp4_road.cpp).
   void Mp4Road();
   void DecodeOrBackup();
+  bool RetimesDecodedTrack() const;
   void BackupDecode();
   void RetimeTo25Fps();
   void EncodeAac();

@@ -31,6 +31,8 @@ struct ToolPaths {
 
 // The main window's member variables and the values one run derives. The window model owns
 // them; a split conversion's nested runs share them.
+struct CodecInfo;
+
 struct ConversionJob {
   std::string strFullname;   // the Matroska file being converted
   std::string strFilename;   // the source as last chosen
@@ -41,7 +43,9 @@ struct ConversionJob {
   std::string audioTrack;
   std::string fpsText;
   std::string fpsArg;
-  std::string audioExt;      // "ac3", "dts", "ogg", "mp3" or "aac"
+  std::string audioExt;      // "ac3", "dts", "ogg", "mp3" or "aac"; the codec row's for others
+  // The chosen audio track's row of the codec table; null for a source without audio.
+  const CodecInfo* audioCodec = nullptr;
   std::string neroPath;
   bool neroFound = false;
   bool bSplit = false;

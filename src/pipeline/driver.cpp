@@ -69,7 +69,7 @@ void Conversion::Run() {
     RepackMpeg2();
     return;
   }
-  if (RefuseWithoutAudio()) return;
+  if (Silent()) Progress("No audio track: the output is silent");
   CommonStartAndRoads();
 }
 
@@ -86,14 +86,17 @@ bool Conversion::SetUp() {
   if (!Contains(f.strH264Opts, "frameref")) f.strH264Opts = kDefaultH264Opts;
   if (!Contains(f.strSubOpts, "subfont")) f.strSubOpts = kDefaultSubOpts;
   // A fresh installation selects no target, yet the checker may tick "MPEG2 Recode": take the
-  // MPEG-2 target the box's caption promises, and show it.
-  if (f.cmdConv.ListIndex() < 0) f.cmdConv.SetListIndex(kConvMpeg2);
+  // MPEG-2 target the box's caption promises, and show it. Unticked, no target is chosen, and
+  // the settings keep saying so.
+  if (f.cmdConv.ListIndex() < 0 && f.chkMP2.Checked()) f.cmdConv.SetListIndex(kConvMpeg2);
   ChooseAacEncoder();
   f.videoTrack = f.txtS1.Text();
   f.fpsText = f.txtSFPS.Text();
   f.fpsArg = f.fpsText;
   f.audioTrack = f.txtS2.Text();
+  f.audioCodec = ChosenAudioCodec();
   f.audioExt = AudioExtFromButtons();
+  if (f.audioExt.empty() && f.audioCodec) f.audioExt = f.audioCodec->extension;
   if (!EndsWith(f.txtTMP.Text(), std::string(1, kSep))) f.txtTMP.SetText(f.txtTMP.Text() + kSep);
   f.outputFolder = f.txtTMP.Text();
   f.strMKVPath = FolderPart(f.strFullname);
@@ -131,15 +134,24 @@ bool Conversion::SplitRoadApplies() {
          f.cmdConv.ListIndex() != kConvXvid;
 }
 
-bool Conversion::RefuseWithoutAudio() {
-  // Every road from here on converts an audio track; without one no tool could make an output.
-  if (!f.audioExt.empty() && !TrimBlanks(f.audioTrack).empty()) return false;
-  app.host.MessageBox("The source has no audio track in a format that can be converted (AC3, DTS, OGG, MP3 "
-                      "or AAC). Nothing was converted.",
-                      "Audio error", MsgIcon::Critical, MsgButtons::Ok);
-  Progress("Conversion error.");
-  CommonEnd();
-  return true;
+// A button names its format; a track of a format without one is known by its codec ID. No
+// track number: the source has no audio.
+const CodecInfo* Conversion::ChosenAudioCodec() const {
+  if (TrimBlanks(f.audioTrack).empty()) return nullptr;
+  if (const CodecInfo* button = AudioCodecOfButton(f.Option1.Selected())) return button;
+  const int row = f.cmbAudio.ListIndex();
+  if (row < 0 || row >= kTrackRows) return &UnknownAudioCodec();
+  const CodecInfo* codec = FindCodecByMatroskaId(app.sourceInfo.audioTracks[static_cast<size_t>(row)].codecId);
+  return codec ? codec : &UnknownAudioCodec();
+}
+
+bool Conversion::FfmpegDecodes() const { return f.audioCodec && f.audioCodec->decoder == AudioDecoder::Ffmpeg; }
+
+bool Conversion::GraphDecodesChosenTrack() const { return f.cmbAudio.ListIndex() <= 0; }
+
+int Conversion::ChosenChannels() const {
+  const int row = f.cmbAudio.ListIndex();
+  return row < 0 || row >= kTrackRows ? 0 : app.sourceInfo.audioTracks[static_cast<size_t>(row)].channels;
 }
 
 void Conversion::CommonStartAndRoads() {

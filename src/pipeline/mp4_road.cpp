@@ -40,9 +40,22 @@ void Conversion::Mp4Road() {
 }
 
 void Conversion::DecodeOrBackup() {
-  if (!IsOneOf(f.audioExt, {"ac3", "dts", "aac", "mp3"}) || f.chkFF.Checked()) return;
-  DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  if (Silent() || f.chkFF.Checked()) return;
+  if (FfmpegDecodes()) {
+    // Retiming works on a WAV: FFmpeg decodes the track first.
+    if (RetimesDecodedTrack()) {
+      Run(Quoted(f.tools.strFF) + " -f " + f.audioCodec->ffmpegFormat + " -i " + Quoted(ExtractedAudio()) +
+          " -acodec pcm_s16le " + Quoted(Out("movie.wav")));
+      DeleteFile(ExtractedAudio());
+    }
+    return;
+  }
+  if (GraphDecodesChosenTrack()) DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
   if (!FileIsPresent(Out("movie.wav"))) BackupDecode();
+}
+
+bool Conversion::RetimesDecodedTrack() const {
+  return f.chk25.Checked() && f.txtSFPS.Text() != "25.000" && f.audioCodec->button < 0;
 }
 
 void Conversion::BackupDecode() {
@@ -65,6 +78,7 @@ void Conversion::RetimeTo25Fps() {
   const std::string rateText = f.txtSFPS.Text();
   if (!f.chk25.Checked() || rateText == "25.000") return;
   f.fpsArg = "25.000";
+  if (Silent()) return;
   Run(Quoted(f.tools.soundstretchPath) + " " + Quoted(Out("movie.wav")) + " " + Quoted(Out("movie2.wav")) +
       " -pitch=-1 ");
   Delete("movie.wav");
@@ -74,12 +88,16 @@ void Conversion::RetimeTo25Fps() {
 }
 
 void Conversion::EncodeAac() {
+  if (Silent()) {
+    DeleteFile(Mp4OutputPath());  // an older output must not pass for this run's
+    return;
+  }
   Progress("Encoding Audio");
   app.host.DoEvents();
   // Adding to an existing MP4 would give it a second pair of tracks: start from a fresh file.
   DeleteFile(Mp4OutputPath());
-  if (f.audioExt == "ogg" || f.chkFF.Checked()) {
-    Run(Quoted(f.tools.strFF) + " -f " + f.audioExt + " -i " + Quoted(ExtractedAudio()) +
+  if ((FfmpegDecodes() && !RetimesDecodedTrack()) || f.chkFF.Checked()) {
+    Run(Quoted(f.tools.strFF) + " -f " + AudioFormat() + " -i " + Quoted(ExtractedAudio()) +
         " -acodec libfaac -ac 2 -ab 224kb " + Quoted(Out("movie.aac")));
     DeleteFile(ExtractedAudio());
   } else if (f.neroFound) {
@@ -103,6 +121,7 @@ std::string Conversion::Mp4BoxLine() const {
   if (app.sourceInfo.vfwVideo && !f.recodeH264) {
     return mp4box + " -fps " + f.fpsArg + " -add " + Quoted(Out("movie_video.h264" + par)) + tail;
   }
+  if (Silent()) return mp4box + " -add " + Quoted(Out("movie.h264:fps=" + f.fpsArg + par)) + tail;
   const bool audioInOutput = (IsOneOf(f.audioExt, {"mp3", "aac", "ac3", "dts"}) || f.chk25.Checked()) &&
                              !f.chkFF.Checked() && f.neroFound;
   if (audioInOutput) {

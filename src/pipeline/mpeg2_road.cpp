@@ -41,6 +41,10 @@ std::string Conversion::Mpeg2EncodeLine(SubtitleSource source) const {
 }
 
 std::string Conversion::Mpeg2MuxLine(const std::string& target) const {
+  if (Silent()) {
+    return Quoted(f.tools.mencoderPath) + " " + Quoted(Out("movie.mpg")) + " -nosound -ovc copy -of mpeg -o " +
+           Quoted(Out(target));
+  }
   return Quoted(f.tools.mencoderPath) + " " + Quoted(Out("movie.mpg")) + " -audiofile " + Quoted(Out("movie.ac3")) +
          " -oac copy -ovc copy -of mpeg -o " + Quoted(Out(target));
 }

@@ -52,7 +52,7 @@ void Conversion::TransportStreamRoad() {
 
 void Conversion::TsAudioToAc3() {
   const std::string& ext = f.audioExt;
-  if (ext == "ac3") return;
+  if (Silent() || ext == "ac3") return;
   if (ext == "dts") {
     // No speaker option: the 5.1 of a DTS track survives into the AC-3.
     Run(ValdecLine("movie.dts", " -fmt:0"));
@@ -68,8 +68,9 @@ void Conversion::TsAudioToAc3() {
 }
 
 void Conversion::WriteTsMeta() {
-  WriteTextLines(Out("movie.meta"), {"V_MPEG4/ISO/AVC, " + Quoted(Out("movie.h264")) + ", fps=" + f.fpsArg,
-                                     "A_AC3, " + Quoted(Out("movie.ac3"))});
+  std::vector<std::string> meta = {"V_MPEG4/ISO/AVC, " + Quoted(Out("movie.h264")) + ", fps=" + f.fpsArg};
+  if (!Silent()) meta.push_back("A_AC3, " + Quoted(Out("movie.ac3")));
+  WriteTextLines(Out("movie.meta"), meta);
 }
 
 std::string Conversion::TsMuxerLine() const {

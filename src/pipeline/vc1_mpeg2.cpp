@@ -28,7 +28,18 @@ void Conversion::ConvertVc1() {
   // Results of an earlier VC-1 run must not pass for this one's.
   Delete("movie.wma");
   if (!ExtractVc1Video()) return;
-  DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  if (Silent()) {
+    Progress("No audio track: the output is silent");
+    DeleteVc1TempFiles(f.txtTMP);
+    Progress("Conversion Done");
+    app.host.Repaint();
+    return;
+  }
+  if (FfmpegDecodes()) {
+    GraphOrFfmpegToWav(false);
+  } else {
+    DecodeAudioToWav(app, f.txtProgress, f.strFullname, f.outputFolder, f.baseName);
+  }
   Run(Quoted(f.tools.strFF) + " -i " + Quoted(Out("movie.wav")) + " -acodec wmav2 -ab 192000 -ac 2 " +
       Quoted(Out("movie.wma")));
   if (!NotEmpty(Out("movie.wma"))) {
@@ -69,8 +80,10 @@ void Conversion::RepackMpeg2() {
   const std::string output = Out(f.baseName + ".mpg");
   // FFmpeg overwrites it anyway ("-y"); gone beforehand, a failed repack cannot pass for one.
   DeleteFile(output);
-  Run(Quoted(f.tools.strFF) + " -threads 4 -i " + Quoted(f.strFullname) +
-      " -vcodec copy -acodec copy -f vob -copyts -y " + Quoted(output) + " -bug ms");
+  // A program stream holds AC-3, MPEG and DVD audio only: a format without a button becomes AC-3.
+  const bool copy = !f.audioCodec || f.audioCodec->button >= 0 || f.audioExt == "mp2";
+  Run(Quoted(f.tools.strFF) + " -threads 4 -i " + Quoted(f.strFullname) + " -vcodec copy -acodec " +
+      (copy ? "copy" : "ac3 -ab 640k") + " -f vob -copyts -y " + Quoted(output) + " -bug ms");
   if (!NotEmpty(output)) {
     SourceRoadFailed("Error creating " + output + ", quitting attempt.", "FFmpeg error");
     return;

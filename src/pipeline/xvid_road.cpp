@@ -66,6 +66,8 @@ void Conversion::WriteMuxerScript(const std::string& target) {
   const bool split = f.Check1.Value() == 1;
   for (const std::string& line : templ) {
     if (Contains(line, "ENDOFFILE")) break;
+    // A silent film: no audio to load or add.
+    if (Silent() && (Contains(line, "movie.ac3") || Contains(line, "ADD AUDIO"))) continue;
     if (Contains(line, "MAXFILESIZE size") && split) {
       script.push_back("MAXFILESIZE 4000");
     } else if (Contains(line, "MAXFILESIZE") && !split) {

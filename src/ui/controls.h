@@ -90,6 +90,7 @@ class OptionButtons : public Control {
   bool Value(int i) const { return i == selected_; }
   int Selected() const { return selected_; }
   void Select(int i) { if (i >= 0 && i < kCount && i != selected_) { selected_ = i; Notify(); } }
+  void Clear() { if (selected_ != -1) { selected_ = -1; Notify(); } }
   std::string ElementCaption(int i) const { return captions_[static_cast<size_t>(i)]; }
   void SetElementCaption(int i, std::string c) { captions_[static_cast<size_t>(i)] = std::move(c); }
 

@@ -1,5 +1,7 @@
 #include "ui/form1.h"
 
+#include "analysis/analysis.h"
+
 namespace parvela {
 
 namespace {
@@ -125,8 +127,13 @@ void Form1::cmbAudio_Click() {
   const int i = cmbAudio.ListIndex();
   if (i < 0 || i >= kTrackRows) return;
   const AudioTrackRow& row = app.sourceInfo.audioTracks[static_cast<size_t>(i)];
-  if (!row.codecCode.empty()) Option1.Select(std::stoi(row.codecCode));
+  if (!row.codecCode.empty()) {
+    Option1.Select(std::stoi(row.codecCode));
+  } else if (!row.trackNumber.empty()) {
+    Option1.Clear();  // a format without a button (FLAC, Opus, ...): FFmpeg decodes it
+  }
   txtS2.SetText(row.trackNumber);
+  lblAudioInfo.SetCaption(row.trackNumber.empty() ? std::string() : AudioTrackSummary(row.codecId, row.channels, row.name));
 }
 
 }  // namespace parvela

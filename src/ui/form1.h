@@ -56,6 +56,7 @@ class Form1 : public ConversionJob {
   Label lblMulti;
   Label Autosplit;
   Label Label3;
+  Label lblAudioInfo;  // the chosen audio track's format, channels and name
 
   // Option handlers and the cascade between them (form1.cpp).
   void Check1_Click();
@@ -73,6 +74,7 @@ class Form1 : public ConversionJob {
   // Source inspection (analysis/).
   // False when an "Inspection error" was shown: the source is then left uninspected.
   bool ReadInfo(const std::string& strFullname);
+  bool Inspect(const std::string& strFullname);  // ReadInfo without the command line's choices
 
   // The conversion driver (pipeline/).
   void Command2_Click();

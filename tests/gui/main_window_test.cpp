@@ -228,14 +228,14 @@ TEST_F(MainWindowTest, ArgumentIsConvertedBeforeTheWindowFirstAppears) {
   WriteFile(movie, "");
   fx.app.argumentText = movie;
   qt::MainWindow window(fx.form, viewHost);
-  // Form_Load ran within the window's creation: inspection, then the driver (which refuses a
-  // source without audio with its message), and the view already shows the source.
+  // Form_Load ran within the window's creation: inspection, then the driver (whose MP4 road
+  // finds no film from the recording runner), and the view already shows the source.
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(viewHost.attached, &window);
   ASSERT_FALSE(fx.runner.calls.empty());
   EXPECT_NE(fx.runner.calls[0].commandLine.find(movie), std::string::npos);
   ASSERT_FALSE(fx.host.messages.empty());
-  EXPECT_EQ(fx.host.messages.back().title, "Audio error");
+  EXPECT_EQ(fx.host.messages.back().title, "MP4box error");
   EXPECT_EQ(window.findChild<QLineEdit*>("txtFile")->text().toStdString(), movie);
   EXPECT_TRUE(fx.app.bCmdLine);
 }

@@ -250,3 +250,34 @@ TEST_F(AnalysisInspectionTest, CheckerVerdictReadsToTheEndAndMatchesCase) {
 
 }  // namespace
 }  // namespace parvela
+
+namespace parvela {
+namespace {
+
+// No default duration: mkvextract writes the video track's timestamps, and the FPS box gets
+// their average (repeated and unordered stamps counted once); without them, 30 fps stands in.
+TEST_F(AnalysisInspectionTest, VariableFrameRateIsMeasuredFromTheTimestamps) {
+  std::string vfr = kAvc;
+  vfr.erase(vfr.find("|  + Default duration"), vfr.find("|  + Video track") - vfr.find("|  + Default duration"));
+  mkvinfoReport = vfr;
+  const std::string stamps = App() + "/timestamps.txt";
+  std::string written = "# timestamp format v2\r\n0\r\n80\r\n40\r\n120\r\n200\r\n200\r\n";
+  fx.runner.onRun = [&, inner = fx.runner.onRun](const std::string& line) {
+    if (Contains(line, "mkvextract.exe")) return WriteFile(stamps, written), 0;
+    return inner(line);
+  };
+  f.ReadInfo(Source());
+  const std::string extract = "\"" + App() + "/MKVToolnix/mkvextract.exe\" timecodes_v2 \"" + Source() + "\" 1:\"" +
+                              stamps + "\"";
+  EXPECT_EQ(fx.runner.Lines(), (std::vector<std::string>{MkvinfoLine(), extract, CheckerLine()}));
+  EXPECT_EQ(f.txtSFPS.Text(), "20.000");  // four intervals over 200 ms
+  EXPECT_EQ(f.cmbAudio.Items(), (std::vector<std::string>{" eng"}));
+  EXPECT_FALSE(FileIsPresent(stamps));
+  EXPECT_TRUE(Contains(ReadFile(fx.app.DebugLogPath()), "Variable frame rate on track 1: average 20.000 fps\r\n"));
+  written = "# timestamp format v2\r\n";
+  f.ReadInfo(Source());
+  EXPECT_EQ(f.txtSFPS.Text(), "30.000");
+}
+
+}  // namespace
+}  // namespace parvela

@@ -268,16 +268,44 @@ TEST_F(AnalysisParserTest, SafeSyncTickedBeforeAnAacSourceIsCleared) {
   EXPECT_TRUE(f.chkVob.Enabled());
 }
 
-TEST_F(AnalysisParserTest, UnknownAudioCodecInheritsThePreviousCode) {
+// A format without a button gets no code (once it took the previous track's, and a FLAC track
+// after an AAC one was extracted as AAC): it selects no button and disables "Safe Sync".
+TEST_F(AnalysisParserTest, AudioFormatsWithoutAButtonSelectNone) {
   f.Option1.Select(3);
-  Parse(Join(
-      {Head(), Audio(1, "A_FLAC", "eng"), Audio(2, "A_AAC/MPEG4/LC", "ger"), Audio(3, "A_EAC3", "fre")}));
+  Lines named = Audio(3, "A_EAC3", "fre");
+  named.insert(named.begin() + 6, "|  + Name: Director's commentary");
+  Parse(Join({Head(), Audio(1, "A_FLAC", "eng"), Audio(2, "A_AAC/MPEG4/LC", "ger"), named}));
   ExpectAudioRow(0, " eng", "", "1");
   ExpectAudioRow(1, " ger", "4", "2");
-  ExpectAudioRow(2, " fre", "4", "3");
-  // Row 0 has no code: the buttons keep what the AAC track selected during the pass.
-  EXPECT_EQ(f.Option1.Selected(), 4);
+  ExpectAudioRow(2, " fre", "", "3");
+  EXPECT_EQ(AudioRow(2).codecId, "A_EAC3");
+  EXPECT_EQ(AudioRow(2).name, "Director's commentary");
+  EXPECT_EQ(AudioRow(2).channels, 6);
+  EXPECT_EQ(f.Option1.Selected(), -1);
   EXPECT_EQ(f.txtS2.Text(), "1");
+  EXPECT_EQ(f.lblAudioInfo.Caption(), "FLAC 5.1");
+  EXPECT_FALSE(f.chkFF.Enabled());
+  f.cmbAudio.SetListIndex(1);
+  EXPECT_EQ(f.Option1.Selected(), 4);
+  f.cmbAudio.SetListIndex(2);
+  EXPECT_EQ(f.Option1.Selected(), -1);
+  EXPECT_EQ(f.txtS2.Text(), "3");
+  EXPECT_EQ(f.lblAudioInfo.Caption(), "E-AC-3 5.1 \u00B7 Director's commentary");
+}
+
+// Variable frame rate: no default duration. The search for the rate stays within the track, so
+// the audio after it is read; inspection measures the rate.
+TEST_F(AnalysisParserTest, VideoWithoutDefaultDurationStillReadsTheTracksAfterIt) {
+  Lines vfr = Video(1, "V_MPEG4/ISO/AVC", "1280", "1280");
+  vfr.erase(vfr.begin() + 6);  // the default duration
+  ASSERT_EQ(vfr[6], "|  + Video track");
+  Parse(Join({Head(), vfr, Audio(2, "A_OPUS", "eng"), Audio(3, "A_AC3", "ger")}));
+  EXPECT_TRUE(fx.app.sourceInfo.videoRateMissing);
+  EXPECT_EQ(f.txtSFPS.Text(), "");
+  EXPECT_EQ(f.txtS1.Text(), "1");
+  ExpectAudioRow(0, " eng", "", "2");
+  ExpectAudioRow(1, " ger", "0", "3");
+  EXPECT_EQ(f.cmbAudio.ListCount(), 2);
 }
 
 TEST_F(AnalysisParserTest, RowsBeyondThirtyThreeAreDropped) {

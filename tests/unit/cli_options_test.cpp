@@ -160,6 +160,44 @@ TEST(CliOptions, RecodeAndSubtitleChoicesHoldAfterEveryInspection) {
   EXPECT_FALSE(plain.form.chkMP2.Checked());
 }
 
+// --audio and --audio-lang choose a row of the audio list after each inspection, as a click
+// would; a track the source lacks refuses the source as a usage error.
+TEST(CliOptions, AudioChoiceHoldsAfterEveryInspectionOrRefusesTheSource) {
+  EXPECT_EQ(Parse({"--audio", "2"}).audio, 2);
+  EXPECT_EQ(Parse({"--audio-lang", "jpn"}).audioLang, "jpn");
+  EXPECT_TRUE(Parse({"--tracks", "a.mkv"}).tracks);
+  EXPECT_EQ(ParseError({"--audio", "0"}), "--audio takes the number of an audio track, 1 to 33");
+  EXPECT_EQ(ParseError({"--audio", "1", "--audio-lang", "eng"}), "--audio and --audio-lang exclude each other");
+  FormFixture fx;
+  fx.app.sourceInfo.audioTracks[0] = {" eng", "0", "2", "A_AC3", 6, ""};
+  fx.app.sourceInfo.audioTracks[1] = {" jpn", "", "3", "A_FLAC", 2, "Commentary"};
+  auto inspect = [&] {
+    fx.form.cmbAudio.Clear();
+    for (const char* language : {" eng", " jpn"}) fx.form.cmbAudio.AddItem(language);
+    fx.form.cmbAudio.SetListIndex(0);
+    return fx.app.afterInspection("/in/film.mkv");
+  };
+  bool usageError = false;
+  CliOptions byLanguage;
+  byLanguage.audioLang = "jpn";
+  ApplyCliOptions(byLanguage, fx.form, &usageError);
+  EXPECT_TRUE(inspect());
+  EXPECT_EQ(fx.form.txtS2.Text(), "3");
+  EXPECT_EQ(fx.form.Option1.Selected(), -1);
+  EXPECT_EQ(fx.form.lblAudioInfo.Caption(), "FLAC stereo \u00B7 Commentary");
+  CliOptions byNumber;
+  byNumber.audio = 3;
+  ApplyCliOptions(byNumber, fx.form, &usageError);
+  EXPECT_FALSE(inspect());
+  EXPECT_TRUE(usageError);
+  byNumber.audio = 1;
+  usageError = false;
+  ApplyCliOptions(byNumber, fx.form, &usageError);
+  EXPECT_TRUE(inspect());
+  EXPECT_EQ(fx.form.Option1.Selected(), 0);
+  EXPECT_FALSE(usageError);
+}
+
 TEST(CliOptions, OnlyMkvFilesAndFoldersAreConvertible) {
   testing::TempDir dir;
   testing::WriteFile(dir / "a.MkV", "x");

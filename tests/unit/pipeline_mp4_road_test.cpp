@@ -354,12 +354,58 @@ TEST_F(Mp4Road, FolderErrorRunsNothingButTheCommonEnd) {
   }
 }
 
-TEST_F(Mp4Road, SourceWithoutAudioIsRefusedBeforeAnyTool) {
+// A screen recording has no audio: the video alone becomes the MP4, and the run says so.
+TEST_F(Mp4Road, SourceWithoutAudioBecomesASilentMp4) {
   fx.form.txtS2.SetText("");
   Convert();
-  EXPECT_TRUE(fx.runner.calls.empty());
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].title, "Audio error");
+  EXPECT_TRUE(fx.host.messages.empty());
+  EXPECT_EQ(fx.runner.Lines(),
+            (Lines{Extract("1:" + Q(O + "movie.h264")),
+                   Q(A + "/MP4Box/MP4Box.exe") + " -add " + Q(O + "movie.h264:fps=24000/1001") + " " +
+                       Q(O + "film.mp4") + " -tmp " + Q(out.path())}));
+  EXPECT_EQ(progress, (Lines{"No audio track: the output is silent", "Extracting video/audio stream",
+                             "Adjusting header", "Creating MP4", "Cleaning temporary files", "Conversion done"}));
+  EXPECT_EQ(Remaining(), Lines{"film.mp4"});
+}
+
+// A format without a button travels with the video and FFmpeg decodes it, as Vorbis does; one
+// mkvextract refuses (float PCM) is taken out by FFmpeg.
+TEST_F(Mp4Road, FormatsWithoutAButtonAreDecodedByFfmpeg) {
+  struct Case {
+    const char* codecId;
+    std::string extract, encode;
+  };
+  const std::string ff = Q(A + "/FFMpeg/FFmpeg.exe");
+  const std::string tail = " -acodec libfaac -ac 2 -ab 224kb " + Q(O + "movie.aac");
+  const Case cases[] = {
+      {"A_FLAC", Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.flac")),
+       ff + " -f flac -i " + Q(O + "movie.flac") + tail},
+      {"A_OPUS", Extract("1:" + Q(O + "movie.h264") + " 2:" + Q(O + "movie.opus")),
+       ff + " -f ogg -i " + Q(O + "movie.opus") + tail},
+      {"A_PCM/FLOAT/IEEE",
+       Extract("1:" + Q(O + "movie.h264")) + "|" + ff + " -i " + Q(source) + " -map 0:1 -acodec copy -f wav " +
+           Q(O + "movie.pcm"),
+       ff + " -f wav -i " + Q(O + "movie.pcm") + tail},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codecId);
+    fx.runner.calls.clear();
+    fx.app.sourceInfo.audioTracks[0] = {" eng", "", "2", c.codecId, 2, ""};
+    fx.form.cmbAudio.Clear();
+    fx.form.cmbAudio.AddItem(" eng");
+    fx.form.cmbAudio.SetListIndex(0);
+    EXPECT_EQ(fx.form.Option1.Selected(), -1);
+    Convert();
+    Lines expected;
+    for (size_t at = 0, bar; at != std::string::npos; at = bar == std::string::npos ? bar : bar + 1) {
+      bar = c.extract.find('|', at);
+      expected.push_back(c.extract.substr(at, bar == std::string::npos ? bar : bar - at));
+    }
+    expected.push_back(c.encode);
+    expected.push_back(TwoTrack("24000/1001"));
+    EXPECT_EQ(fx.runner.Lines(), expected);
+    EXPECT_TRUE(fx.host.messages.empty());
+  }
 }
 
 TEST_F(Mp4Road, StoredX264OptionsAreKeptOrReplacedWhole) {
@@ -384,6 +430,14 @@ TEST(MakeFpsArg, KnownRatesAndTheNinthDigitRule) {
   EXPECT_EQ(MakeFpsArg("25.000"), "25");
   EXPECT_EQ(MakeFpsArg("30.000"), "30");
   EXPECT_EQ(MakeFpsArg("x.9"), "x.");
+}
+
+// A rate with a fraction that is no NTSC rate is given whole: cut, it would drift.
+TEST(MakeFpsArg, OtherFractionalRatesAreGivenWhole) {
+  EXPECT_EQ(MakeFpsArg("12.500"), "12.500");
+  EXPECT_EQ(MakeFpsArg("16.667"), "16.667");
+  EXPECT_EQ(MakeFpsArg("16.944"), "16.944");  // a 9 after the point, far from 17000/1001
+  EXPECT_EQ(MakeFpsArg("24.000"), "24");
 }
 
 }  // namespace

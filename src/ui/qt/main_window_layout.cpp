@@ -155,6 +155,9 @@ QWidget* MainWindow::BuildAudio() {
     formats[static_cast<size_t>(i)] = Make<QRadioButton>(frame2, name.c_str());
     audio->addWidget(formats[static_cast<size_t>(i)], 1, i);
   }
+  auto* lblAudioInfo = Make<QLabel>(frame2, "lblAudioInfo");
+  audio->addWidget(lblAudioInfo, 2, 0, 1, OptionButtons::kCount);
+  views_.Bind(lblAudioInfo, f.lblAudioInfo);
   views_.Bind(frame2, f.Frame2);
   views_.Bind(cmbAudio, f.cmbAudio);
   views_.Bind(txtS2, f.txtS2);

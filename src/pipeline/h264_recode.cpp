@@ -1,7 +1,9 @@
 // H.264 re-encoding: mencoder's x264 turns the source's video into a new movie.h264 within the
-// consoles' limits (the default options carry level 4.1 and two reference frames), optionally
-// with subtitles burnt in. The MP4 or transport-stream road then takes the stream as it would an
-// extracted one. The subtitle choice below is shared by the three re-encoding roads.
+// consoles' limits (the default options carry level 4.1 and two reference frames; a frame too
+// large or too fast for level 4.1 is scaled), optionally with subtitles burnt in. The MP4 or
+// transport-stream road then takes the stream as it would an extracted one; for the MP4 road
+// mencoder runs beside the audio work. The subtitle choice below is shared by the three
+// re-encoding roads.
 #include <stdexcept>
 
 #include "analysis/analysis.h"

@@ -121,6 +121,12 @@ int MencoderMain(const Args& args) {
       argv.push_back(a);
     }
   }
+  // Today's mencoder decodes on one thread unless told otherwise; libavcodec's threaded decoding
+  // gives the same pictures, and the encoder then waits for none of them.
+  if (!Has(args, "-lavdopts")) {
+    argv.insert(argv.end(), {"-lavdopts", "threads=" + ProcessorCount()});
+    notes.Add("-lavdopts: none given -> threads=" + ProcessorCount() + ", the source decoded on every core");
+  }
   for (const auto& line : notes.lines) std::cerr << kRole << ": translated " << line << std::endl;
   OutputGuard guard;
   for (size_t i = 0; i < args.size(); ++i) {

@@ -1,6 +1,7 @@
 // x264_checker "<source.mkv>" "<report>": judges the first video track's H.264 sequence
-// parameter set, read from the track header alone (its avcC record), against what the
-// consoles decode.
+// parameter set, read from the track header alone (its avcC record), and its frame rate
+// against what the consoles decode at level 4.1, whatever level the stream announces.
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 
@@ -16,13 +17,64 @@ constexpr const char* kRole = "x264_checker";
 
 const char* Verdict(bool ok) { return ok ? "[OK]" : "[FAILED]"; }
 
+// Level 4.1, the highest level both consoles decode: its largest frame and its macroblock rate.
+constexpr unsigned kMaxWidth = 1920, kMaxHeight = 1080;
+constexpr double kLevel41MbRate = 245760;  // MaxMBPS: 1920x1088 at 30 frames a second
+
+// Frames a second from the track's default duration; 0 when the track names none. The track of
+// an interlaced stream may time fields: 50 of them are 25 frames.
+double FrameRate(const MatroskaTrack& track, const Sps& s) {
+  const double rate = track.defaultDuration ? 1e9 / static_cast<double>(track.defaultDuration) : 0;
+  return !s.frameMbsOnly && rate > 31 ? rate / 2 : rate;
+}
+
+std::string Fixed(double value, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+// One line for each reason the consoles cannot decode the stream, even after the level byte is
+// rewritten to 4.1; none when they can.
+std::vector<std::string> Reasons(const Sps& s, double fps) {
+  std::vector<std::string> reasons;
+  const bool profileOk = s.profileIdc == 66 || s.profileIdc == 77 || s.profileIdc == 100;
+  if (!profileOk) {
+    reasons.push_back("reason: profile " + std::string(ProfileName(s.profileIdc)) + " (profile_idc " +
+                      std::to_string(s.profileIdc) + "), the consoles decode Baseline, Main and High only");
+  }
+  if (s.bitDepthLuma != 8 || s.bitDepthChroma != 8) {
+    reasons.push_back("reason: bit depth " + std::to_string(s.bitDepthLuma) + " (chroma " +
+                      std::to_string(s.bitDepthChroma) + "), the consoles decode 8 bits only");
+  }
+  if (s.chromaFormatIdc != 1) {
+    static const char* kChroma[] = {"4:0:0", "4:2:0", "4:2:2", "4:4:4"};
+    reasons.push_back("reason: chroma " + std::string(s.chromaFormatIdc < 4 ? kChroma[s.chromaFormatIdc] : "other") +
+                      ", the consoles decode 4:2:0 only");
+  }
+  if (s.Width() > kMaxWidth || s.Height() > kMaxHeight) {
+    reasons.push_back("reason: frame " + std::to_string(s.Width()) + "x" + std::to_string(s.Height()) +
+                      " larger than 1920x1080");
+  }
+  const double mbRate = s.FrameMbs() * fps;
+  if (mbRate > kLevel41MbRate) {
+    reasons.push_back("reason: " + Fixed(mbRate, 0) + " macroblocks a second at " + Fixed(fps, 3) +
+                      " frames a second, above level 4.1's 245760");
+  }
+  const unsigned dpb = Level41DpbFrames(s);
+  if (s.maxNumRefFrames > dpb) {
+    reasons.push_back("reason: " + std::to_string(s.maxNumRefFrames) + " reference frames, the level 4.1 buffer holds " +
+                      std::to_string(dpb));
+  }
+  return reasons;
+}
+
+// The report's last line is the verdict Parvela reads: "dpb check: [FAILED]" for every stream
+// the consoles cannot decode, whatever the reason.
 std::vector<std::string> Findings(const MatroskaTrack& track, const Sps& s) {
-  unsigned dpb = Level41DpbFrames(s);
-  // Consoles play 8-bit 4:2:0 Baseline, Main and High up to 1920x1088.
-  bool profileOk = (s.profileIdc == 66 || s.profileIdc == 77 || s.profileIdc == 100) &&
-                   s.chromaFormatIdc == 1 && s.bitDepthLuma == 8;
-  bool sizeOk = s.widthMbs * 16 <= 1920 && s.FrameHeightMbs() * 16 <= 1088;
-  return {
+  const unsigned dpb = Level41DpbFrames(s);
+  const double fps = FrameRate(track, s);
+  std::vector<std::string> lines = {
       "video track: " + std::to_string(track.number) + " (" + track.codecId + ")",
       "profile: " + std::string(ProfileName(s.profileIdc)) + " (profile_idc " + std::to_string(s.profileIdc) + ")",
       "level: " + std::to_string(s.levelIdc / 10) + "." + std::to_string(s.levelIdc % 10) +
@@ -35,11 +87,13 @@ std::vector<std::string> Findings(const MatroskaTrack& track, const Sps& s) {
       "frame size: " + std::to_string(s.Width()) + "x" + std::to_string(s.Height()) + " (" +
           std::to_string(s.widthMbs) + "x" + std::to_string(s.FrameHeightMbs()) +
           " macroblocks, frame_mbs_only_flag " + std::to_string(s.frameMbsOnly) + ")",
+      "frame rate: " + (fps > 0 ? Fixed(fps, 3) : std::string("unknown")),
       "level 4.1 buffer: " + std::to_string(dpb) + " reference frames at this frame size",
-      std::string("profile check: ") + Verdict(profileOk),
-      std::string("size check: ") + Verdict(sizeOk),
-      std::string("dpb check: ") + Verdict(s.maxNumRefFrames <= dpb),
   };
+  const std::vector<std::string> reasons = Reasons(s, fps);
+  lines.insert(lines.end(), reasons.begin(), reasons.end());
+  lines.push_back(std::string("dpb check: ") + Verdict(reasons.empty()));
+  return lines;
 }
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {

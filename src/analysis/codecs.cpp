@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <iterator>
 
 namespace parvela {
@@ -69,12 +70,32 @@ constexpr CodecInfo kCodecs[] = {
     {Video, kVfw, "FFV1", "ffv1", "FFV1", "", -1, "", "avi", "avi", None, kMkv, false},
     {Video, "V_MJPEG", "", "mjpeg", "MJPEG", "", -1, "", "mjpeg", "mjpeg", None, kMkv, false},
     {Video, kVfw, "MJPG", "mjpeg", "MJPEG", "", -1, "", "avi", "avi", None, kMkv, false},
+    // Cover pictures stored as a video track; the first video track is the film, but a source
+    // whose only video is a picture is still converted.
+    {Video, kVfw, "MPNG", "png", "PNG", "", -1, "", "avi", "avi", None, kMkv, false},
     {Video, kVfw, "WMV3", "wmv3", "WMV 9", "", -1, "", "avi", "avi", None, kMkv, false},
     {Video, "V_DIRAC", "", "dirac", "Dirac", "", -1, "", "drc", "dirac", None, kMkv, false},
     {Video, "V_REAL/RV40", "", "rv40", "RealVideo 4", "", -1, "", "rm", "rm", None, kMkv, false},
     {Video, "V_UNCOMPRESSED", "", "rawvideo", "uncompressed video", "", -1, "", "yuv", "", None, Extractor::Ffmpeg,
      false},
 };
+
+// The formats the re-encoding roads write, within level 4.1: 1920x1080 (the Xbox 360's ceiling
+// for H.264) and 245760 macroblocks a second (1080p at 30 frames); MPEG-4 Visual within the
+// Xbox 360's 1280x720.
+struct TargetRow {
+  const char* ffprobeName;
+  ConsoleFrame frame;
+};
+constexpr double kLevel41MacroblocksPerSecond = 245760;
+constexpr TargetRow kTargets[] = {
+    {"h264", {1920, 1080, kLevel41MacroblocksPerSecond}},
+    {"mpeg2video", {1920, 1080, kLevel41MacroblocksPerSecond}},
+    {"mpeg4", {1280, 720, kLevel41MacroblocksPerSecond}},
+};
+// Where a film too fast for the full frame goes: fewer pixels, every frame kept (halving the
+// rate would drop motion and retime the film for the muxers).
+constexpr ConsoleFrame kFastMotionFrame = {1280, 720, kLevel41MacroblocksPerSecond};
 
 bool SameLetters(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -121,6 +142,33 @@ const CodecInfo* AudioCodecOfButton(int button) {
     if (c.kind == CodecKind::Audio && c.button == button && *c.reportTag) return &c;
   }
   return nullptr;
+}
+
+const CodecInfo* FindNotedVideoCodec(std::string_view noted) {
+  const bool codecId = noted.substr(0, 2) == "V_";
+  const CodecInfo* row = codecId ? FindCodecByMatroskaId(noted) : FindCodecByMatroskaId(kVfw, noted);
+  return row && row->kind == CodecKind::Video ? row : nullptr;
+}
+
+ConsoleFrame ConsoleFrameOf(std::string_view ffprobeName) {
+  for (const TargetRow& t : kTargets) {
+    if (ffprobeName == t.ffprobeName) return t.frame;
+  }
+  return kTargets[0].frame;
+}
+
+FrameSize ReencodedFrame(int width, int height, double fps, std::string_view target) {
+  if (width <= 0 || height <= 0) return {width, height};
+  const ConsoleFrame limit = ConsoleFrameOf(target);
+  auto factorFor = [&](const ConsoleFrame& l) {
+    return std::min({1.0, double(l.maxWidth) / width, double(l.maxHeight) / height});
+  };
+  double factor = factorFor(limit);
+  const double macroblocks = std::ceil(width * factor / 16) * std::ceil(height * factor / 16);
+  if (fps > 0 && macroblocks * fps > limit.maxMacroblocksPerSecond) factor = std::min(factor, factorFor(kFastMotionFrame));
+  if (factor >= 1) return {width, height};
+  auto even = [](double v) { return std::max(2, static_cast<int>(std::floor(v / 2)) * 2); };
+  return {even(width * factor), even(height * factor)};
 }
 
 const CodecInfo& UnknownAudioCodec() {

@@ -59,6 +59,30 @@ const CodecInfo* FindCodecByFfprobeName(std::string_view name);
 // The audio row of an Option1 button (0 AC-3 ... 4 AAC); null for another index.
 const CodecInfo* AudioCodecOfButton(int button);
 
+// The video row of the format source inspection noted (SourceInfo::videoCodec): a Matroska codec
+// ID ("V_VP9"), or the FourCC of a track in VfW mode ("FFV1"). Null for a format no tool of the
+// application folder decodes. Every video row is decoded by mencoder, so a source whose video
+// has no road of its own but has a row here is re-encoded into the chosen target.
+const CodecInfo* FindNotedVideoCodec(std::string_view noted);
+
+// What the consoles decode of a re-encoded film, by its format (ffprobe's name: "h264",
+// "mpeg2video", "mpeg4"): the largest frame and the macroblocks a second of level 4.1.
+struct ConsoleFrame {
+  int maxWidth, maxHeight;
+  double maxMacroblocksPerSecond;
+};
+ConsoleFrame ConsoleFrameOf(std::string_view ffprobeName);
+
+// The frame a re-encoding into `target` makes of a `width` x `height` source at `fps` frames a
+// second: both sides scaled by one factor (the display aspect kept) into the target's frame,
+// and further into 1280x720 when the rate would exceed the target's macroblocks a second; even
+// sides. The source's own size when it fits or is unknown (0).
+struct FrameSize {
+  int width = 0, height = 0;
+  bool operator==(const FrameSize&) const = default;
+};
+FrameSize ReencodedFrame(int width, int height, double fps, std::string_view target);
+
 // The row of an audio format the table does not know: FFmpeg copies the track into Matroska
 // and decodes it from there.
 const CodecInfo& UnknownAudioCodec();

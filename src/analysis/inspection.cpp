@@ -5,6 +5,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/report_text.h"
+#include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "process/process.h"
 #include "ui/form1.h"
@@ -157,10 +158,13 @@ bool Form1::Inspect(const std::string& sourcePath) {
     ShowInspectionError(app, "The debug log (" + app.DebugLogPath() + ") cannot be written.");
     return false;
   }
-  if (app.sourceInfo.videoKind.empty() && RefusedAsNotMatroska(*this, source)) return false;
+  // A report without any video track may be no Matroska file at all.
+  const bool anyVideo = !app.sourceInfo.videoKind.empty() || !app.sourceInfo.videoCodec.empty();
+  if (!anyVideo && RefusedAsNotMatroska(*this, source)) return false;
   inspectedSource = source;
-  // Only video a road converts needs its rate.
-  if (app.sourceInfo.videoRateMissing && !app.sourceInfo.videoKind.empty()) MeasureFrameRate(*this, source);
+  // Only video that some road converts needs its rate.
+  const bool convertible = !app.sourceInfo.videoKind.empty() || FindNotedVideoCodec(app.sourceInfo.videoCodec);
+  if (app.sourceInfo.videoRateMissing && convertible) MeasureFrameRate(*this, source);
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1") {
     chkVob.SetEnabled(false);
@@ -168,6 +172,8 @@ bool Form1::Inspect(const std::string& sourcePath) {
     chkFF.SetEnabled(false);
   } else if (kind == "avc") {
     CheckAvcPlayability(*this, source);
+  } else if (kind.empty() && FindNotedVideoCodec(app.sourceInfo.videoCodec)) {
+    SetRecode(*this, 1);  // no console plays it as it is: the chosen target is made from it
   }
   return true;
 }

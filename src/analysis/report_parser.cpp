@@ -53,10 +53,15 @@ std::string ParSuffix(const std::string& pixelWidth, const std::string& displayW
   return ":par=" + displayWidth + ":" + pixelWidth;
 }
 
+// Only the first video track decides the VfW mode: a cover picture stored in VfW mode after
+// the film (a PNG) is not the film.
 void CopyPass(Parse& p) {
+  bool videoCodecSeen = false;
   for (const std::string& line : p.lines) {
     p.log.Write(line);
-    if (!Contains(line, "VFW/FOURCC")) continue;
+    const bool seenBefore = videoCodecSeen;
+    videoCodecSeen = videoCodecSeen || Contains(line, "Codec ID: V_");
+    if (seenBefore || !Contains(line, "VFW/FOURCC")) continue;
     p.log.Write("Embedded VFW/FOURCC file in mkv");
     p.form.txtS1.SetText("1");
     p.info.vfwVideo = true;
@@ -115,6 +120,8 @@ bool ReadVideoTrack(Parse& p, ReportCursor& c, int counter) {
   if (!c.Next()) return false;
   // The height label is one character longer, so this keeps a leading blank; it is only logged.
   const std::string height = FromColumn(c.Line(), 20);
+  p.info.videoWidth = static_cast<int>(AsInteger(width).value_or(0));
+  p.info.videoHeight = static_cast<int>(AsInteger(height).value_or(0));
   if (!c.ForwardTo("Display width")) return false;
   p.info.parSuffix = ParSuffix(width, FromColumn(c.Line(), 22));
   p.log.Write("Video info: Pixel resolution: " + width + "x" + height +
@@ -270,7 +277,8 @@ bool ParseSourceReport(Form1& form) {
   }
   CopyPass(p);
   VideoKindPass(p);
-  if (p.info.videoKind != "mpeg2" && !p.info.vfwVideo) {
+  // A VfW track other than VC-1 (FFV1, Xvid) is re-encoded, which needs its audio tracks.
+  if (p.info.videoKind != "mpeg2" && (!p.info.vfwVideo || p.info.videoKind.empty())) {
     TrackPass(p);
     SubtitlePass(p);
   }

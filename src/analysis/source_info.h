@@ -27,7 +27,8 @@ struct SourceInfo {
   std::string videoKind;  // "avc", "mpeg2", "vc1", or empty: not inspected / not recognised
   bool vfwVideo = false;
   std::string parSuffix;  // ":par=" display width ":" pixel width, or empty
-  std::string videoCodec;  // "V_VP9", or a VfW track's FourCC ("FFV1"): names a refused video
+  std::string videoCodec;  // "V_VP9", or a VfW track's FourCC ("FFV1"): the first video track's format
+  int videoWidth = 0, videoHeight = 0;  // the first video track's pixel size; 0 when not read
   // The first video track has no default duration (variable frame rate): its rate is not in
   // the report, and inspection measures the average from the track's timestamps.
   bool videoRateMissing = false;

@@ -188,7 +188,9 @@ int main(int argc, char** argv) {
   ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);
   form.txtProgress.Observe([&] { printer.Print(form.txtProgress.Text()); });
   form.stepMeter.Observe([&] { printer.Follow(form.stepMeter); });
-  form.onOutputFinished = [&](const std::string& path) { printer.Print(playability::CheckFile(app, path).Line()); };
+  playability::VerdictMemo verdicts(app);
+  form.judgeOutput = [&](const std::string& path) { return verdicts.NoneBecause(path); };
+  form.onOutputFinished = [&](const std::string& path) { printer.Print(verdicts.Take(path).Line()); };
   form.onBatchFinished = [&](const std::string& summary) { printer.Print(summary); };
 
   // The window's start-up, with the options set between the settings and the argument.

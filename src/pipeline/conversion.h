@@ -16,6 +16,10 @@ struct RunStopped {};
 class Conversion {
  public:
   explicit Conversion(Form1& form) : f(form), app(form.app) {}
+  // A run that ends early still lets a video encode started beside it finish.
+  ~Conversion() { WaitForVideo(); }
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
   void Run();
 
   // Where burnt-in subtitles come from, first match wins: an SRT beside the source, a file
@@ -54,6 +58,9 @@ class Conversion {
   bool RefuseUnknownVideo();
   bool RefuseBadFrameRate();
   void EndRefused(const std::string& text, const std::string& title);
+  // The safety net after a road made its film: false, after the error, when the front end's
+  // judge finds that no console plays it; the film and the temporary files then stay.
+  bool PlaysOnAConsole(const std::string& path);
 
   // Track extraction (extraction.cpp).
   void ExtractTracks();
@@ -85,7 +92,12 @@ class Conversion {
   std::string SubtitleFile(SubtitleSource source) const;
   void ExtractSubtitleTrack();
   std::string X264Line(SubtitleSource source) const;
+  // The encoder line with the source's frame scaled into what the consoles decode of `target`
+  // (ffprobe's name of the format written) when it does not fit; unchanged when it does.
+  std::string WithinFrameLimit(std::string line, const char* target) const;
   void ReencodeH264();
+  // The video encode of the MP4 road runs beside its audio work; the muxer waits for it here.
+  void WaitForVideo();
 
   // MPEG-2 re-encoding and program-stream muxing (mpeg2_road.cpp).
   void Mpeg2RecodeRoad();
@@ -145,6 +157,7 @@ class Conversion {
 
   Form1& f;
   Application& app;
+  bool videoBeside = false;  // ReencodeH264 started mencoder beside the audio work
 };
 
 }  // namespace parvela

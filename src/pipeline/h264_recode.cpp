@@ -1,8 +1,13 @@
 // H.264 re-encoding: mencoder's x264 turns the source's video into a new movie.h264 within the
-// consoles' limits (the default options carry level 4.1 and two reference frames), optionally
-// with subtitles burnt in. The MP4 or transport-stream road then takes the stream as it would an
-// extracted one. The subtitle choice below is shared by the three re-encoding roads.
+// consoles' limits (the default options carry level 4.1 and two reference frames; a frame too
+// large or too fast for level 4.1 is scaled), optionally with subtitles burnt in. The MP4 or
+// transport-stream road then takes the stream as it would an extracted one; for the MP4 road
+// mencoder runs beside the audio work. The subtitle choice below is shared by the three
+// re-encoding roads.
+#include <stdexcept>
+
 #include "analysis/analysis.h"
+#include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -44,10 +49,31 @@ std::string Conversion::X264Line(SubtitleSource source) const {
                              " -ovc x264 -x264encopts bitrate=" + f.strH264Bitrate + f.strH264Opts + " -ofps " +
                              f.fpsArg + " -vf harddup " + Quoted(TrimBlanks(f.strFullname));
   const std::string mencoder = Quoted(f.tools.mencoderPath);
-  if (source == SubtitleSource::None) return mencoder + encode + " -mc 0 -noskip";
+  if (source == SubtitleSource::None) return WithinFrameLimit(mencoder + encode + " -mc 0 -noskip", "h264");
   const std::string subSwitch = source == SubtitleSource::Track ? " -mc 0 -noskip -ass -sub " : " -mc 0 -noskip -sub ";
-  return mencoder + " -oac copy -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts + encode + subSwitch +
-         Quoted(SubtitleFile(source));
+  return WithinFrameLimit(mencoder + " -oac copy -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts +
+                              encode + subSwitch + Quoted(SubtitleFile(source)),
+                          "h264");
+}
+
+std::string Conversion::WithinFrameLimit(std::string line, const char* target) const {
+  const SourceInfo& info = app.sourceInfo;
+  double fps = 0;
+  try {
+    fps = std::stod(f.fpsText);
+  } catch (const std::exception&) {
+    // An unknown rate: only the frame size is kept within the limit.
+  }
+  const FrameSize size = ReencodedFrame(info.videoWidth, info.videoHeight, fps, target);
+  if (size == FrameSize{info.videoWidth, info.videoHeight}) return line;
+  // mencoder's scale filter keeps the display aspect for the encoders' aspect flags.
+  const std::string filter = " -vf harddup";
+  const size_t at = line.find(filter);
+  if (at != std::string::npos) {
+    line.replace(at, filter.size(),
+                 " -vf scale=" + std::to_string(size.width) + ":" + std::to_string(size.height) + ",harddup");
+  }
+  return line;
 }
 
 void Conversion::ReencodeH264() {
@@ -62,7 +88,14 @@ void Conversion::ReencodeH264() {
     f.strH264Bitrate = std::to_string(ReadSourceBitrate(TrimBlanks(f.strFullname)));
   }
   f.lastCommand = X264Line(ChooseSubtitleSource());
-  Run(f.lastCommand);
+  if (f.chkVob.Checked()) {
+    Run(f.lastCommand);
+  } else {
+    // The MP4 road's audio needs nothing of the new stream: it is made while mencoder encodes,
+    // and the muxer waits for the video (WaitForVideo).
+    app.runner.StartBeside(f.lastCommand);
+    videoBeside = true;
+  }
   if (f.chkVob.Checked()) RenameFile(Out("movie.h264"), Out("movie_raw.h264"));
   Delete("movie_video.h264");
   // The re-encoding skipped the extraction, yet the transport-stream road and the MP4 road's
@@ -71,6 +104,12 @@ void Conversion::ReencodeH264() {
     Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
   }
   f.fpsArg = f.fpsText;
+}
+
+void Conversion::WaitForVideo() {
+  if (!videoBeside) return;
+  videoBeside = false;
+  app.runner.WaitBeside();
 }
 
 }  // namespace parvela

@@ -39,6 +39,7 @@ void Conversion::Mp4Road() {
   DecodeOrBackup();
   RetimeTo25Fps();
   EncodeAac();
+  WaitForVideo();
   AssembleMp4();
   FinishMp4();
 }
@@ -120,7 +121,8 @@ std::string Conversion::Mp4BoxLine() const {
   const std::string& par = app.sourceInfo.parSuffix;
   const std::string tail = " " + Quoted(Mp4OutputPath()) + " -tmp " + Quoted(tmp);
   const std::string mp4box = Quoted(f.tools.strMP4);
-  if (app.sourceInfo.vfwVideo) {
+  // A re-encoded VfW track is an ordinary stream now: there is no movie_video.h264.
+  if (app.sourceInfo.vfwVideo && !f.recodeH264) {
     return mp4box + " -fps " + f.fpsArg + " -add " + Quoted(Out("movie_video.h264" + par)) + tail;
   }
   if (Silent()) return mp4box + " -add " + Quoted(Out("movie.h264:fps=" + f.fpsArg + par)) + tail;
@@ -155,6 +157,10 @@ void Conversion::FinishMp4() {
     app.host.MessageBox("Error creating " + Mp4OutputPath() +
                             ", quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.",
                         "MP4box error", MsgIcon::Critical, MsgButtons::Ok);
+    return;
+  }
+  if (!PlaysOnAConsole(Mp4OutputPath())) {
+    CommonEnd();
     return;
   }
   f.outputPath = Mp4OutputPath();

@@ -30,11 +30,14 @@ std::string Conversion::Mpeg2EncodeLine(SubtitleSource source) const {
   const std::string video = Quoted(Out("movie.mpg"));
   const std::string input = " -vf harddup " + Quoted(TrimBlanks(f.strFullname));
   if (source == SubtitleSource::None) {
-    return mencoder + " -nosound -o " + video + kLavcNoSubs + f.fpsArg + input + " -mc 0 -noskip";
+    return WithinFrameLimit(mencoder + " -nosound -o " + video + kLavcNoSubs + f.fpsArg + input + " -mc 0 -noskip",
+                            "mpeg2video");
   }
   const char* lavc = source == SubtitleSource::SrtBesideSource ? kLavcSrtBeside : kLavcOtherSubs;
-  return mencoder + " -nosound  -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts + " -o " + video +
-         lavc + f.fpsArg + input + " -mc 0 -noskip -sub " + Quoted(SubtitleFile(source));
+  return WithinFrameLimit(mencoder + " -nosound  -font " + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts +
+                              " -o " + video + lavc + f.fpsArg + input + " -mc 0 -noskip -sub " +
+                              Quoted(SubtitleFile(source)),
+                          "mpeg2video");
 }
 
 std::string Conversion::Mpeg2MuxLine(const std::string& target) const {
@@ -56,7 +59,7 @@ void Conversion::Mpeg2RecodeRoad() {
   const std::string output = f.baseName + ".mpg";
   const std::string target = MuxTarget(output, "movie.mpg");
   Run(Mpeg2MuxLine(target));
-  if (!MuxedFilmMade(target, "Mencoder")) return;
+  if (!MuxedFilmMade(target, "Mencoder") || !PlaysOnAConsole(Out(target))) return;
   // No movie.mp4 here: no stage writes one, so it can only be a finished film of the user's.
   for (const char* name : {"movie.mpg", "movie.h264", "movie.ac3", "movie.wav", "movie.srt", "movie.ass", "movie.ssa"})
     Delete(name);

@@ -1,9 +1,10 @@
 // What the driver refuses before any tool runs: an output folder it cannot write, a frame rate
-// that is no number, an output that would replace the source, and video no road converts. Each
-// ends the run with a message.
+// that is no number, an output that would replace the source, and video that no tool decodes.
+// Each ends the run with a message. And the last judgement: a finished file that plays nowhere.
 #include <charconv>
 #include <cmath>
 
+#include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
@@ -38,8 +39,13 @@ bool Conversion::RefuseSourceAsOutput() {
 bool Conversion::RefuseUnknownVideo() {
   const SourceInfo& info = app.sourceInfo;
   if (!info.videoKind.empty() || info.videoCodec.empty()) return false;
-  EndRefused("The video of this source (" + info.videoCodec + ") is not in a format Parvela converts "
-             "(H.264, MPEG-2 or VC-1). Nothing was converted.",
+  if (FindNotedVideoCodec(info.videoCodec)) {
+    // Whatever the box says, only re-encoding makes such a video playable.
+    if (!f.chkMP2.Checked()) f.chkMP2.SetValue(1);
+    return false;
+  }
+  EndRefused("The video of this source (" + info.videoCodec + ") is in a format that no tool of Parvela "
+             "decodes. Nothing was converted.",
              "Video error");
   return true;
 }
@@ -56,6 +62,17 @@ bool Conversion::RefuseBadFrameRate() {
              "or 25). Nothing was converted.",
              "FPS error");
   return true;
+}
+
+bool Conversion::PlaysOnAConsole(const std::string& path) {
+  const std::string reason = f.judgeOutput ? f.judgeOutput(path) : std::string();
+  if (reason.empty()) return true;
+  f.outputPath = path;  // the front end still shows its verdict
+  Progress("Conversion error.");
+  app.host.MessageBox(path + " plays on neither console (" + reason + "). The file and the temporary files are kept "
+                      "for inspection.",
+                      "Playback error", MsgIcon::Critical, MsgButtons::Ok);
+  return false;
 }
 
 }  // namespace parvela

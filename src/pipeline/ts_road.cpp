@@ -33,6 +33,10 @@ void Conversion::TransportStreamRoad() {
   uint64_t size = 0;
   if (renamed) OpenFileAndGetSize(mpg, handle, size);
   CloseFileHandle(handle);
+  if (size > 0 && !PlaysOnAConsole(mpg)) {
+    CommonEnd();
+    return;
+  }
   if (size > 0) {
     DeleteMpegTempFiles(f.txtTMP);
     f.outputPath = mpg;

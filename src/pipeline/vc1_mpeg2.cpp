@@ -104,6 +104,7 @@ void Conversion::RepackMpeg2() {
     SourceRoadFailed("Error creating " + output + ", quitting attempt.", "FFmpeg error");
     return;
   }
+  if (!PlaysOnAConsole(output)) return;
   f.outputPath = output;
   Progress("Conversion done");
   // Left by an earlier VC-1 run in the same folder.

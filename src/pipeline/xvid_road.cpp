@@ -50,12 +50,14 @@ std::string Conversion::XvidEncodeLine(SubtitleSource source) const {
   const std::string rate = f.strH264Bitrate + kXvidOpts + f.fpsArg;
   const std::string input = Quoted(TrimBlanks(f.strFullname));
   if (source == SubtitleSource::None) {
-    return mencoder + "  -of avi -o " + avi + " -ovc xvid -xvidencopts bitrate=" + rate + " -vf harddup -nosound " +
-           input + " -mc 0 -noskip";
+    return WithinFrameLimit(mencoder + "  -of avi -o " + avi + " -ovc xvid -xvidencopts bitrate=" + rate +
+                                " -vf harddup -nosound " + input + " -mc 0 -noskip",
+                            "mpeg4");
   }
   const XvidBlanks b = BlanksFor(source);
-  return mencoder + b.font + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts + " -of avi -o " + avi + b.ovc + rate +
-         b.vf + input + b.sub + Quoted(SubtitleFile(source));
+  return WithinFrameLimit(mencoder + b.font + Quoted(f.tools.fontPath) + " -utf8 " + f.strSubOpts + " -of avi -o " +
+                              avi + b.ovc + rate + b.vf + input + b.sub + Quoted(SubtitleFile(source)),
+                          "mpeg4");
 }
 
 void Conversion::WriteMuxerScript(const std::string& target) {
@@ -95,7 +97,9 @@ void Conversion::XvidRoad() {
   Run(Quoted(f.tools.avimuxPath) + " " + Quoted(Out("parvela.amg")));
   // A film above the size cap comes in pieces instead: NAME-1.avi, NAME-2.avi, ...
   const std::string firstPiece = target.substr(0, target.size() - 4) + "-1.avi";
-  if (FileSize(Out(firstPiece)) == 0 && !MuxedFilmMade(target, "avimux")) return;
+  const bool pieces = FileSize(Out(firstPiece)) > 0;
+  if (!pieces && !MuxedFilmMade(target, "avimux")) return;
+  if (!PlaysOnAConsole(Out(pieces ? firstPiece : target))) return;
   // No movie.mp4 here: no stage writes one, so it can only be a finished film of the user's.
   for (const char* name : {"movie.avi", "parvela.amg", "movie.ac3", "movie.wav", "movie.srt", "movie.ass", "movie.ssa"})
     Delete(name);

@@ -2,6 +2,7 @@
 // container and the streams; the level, the reference frames and the MPEG-4 Visual motion flags
 // come from the stream headers ffprobe hands over; an MP4's box order from the file itself.
 #include <fstream>
+#include <stdexcept>
 #include <iterator>
 
 #include <nlohmann/json.hpp>
@@ -48,6 +49,19 @@ void ReadH264Header(const std::string& extradata, Stream& s) {
   s.refFrames = static_cast<int>(sps->maxNumRefFrames);
   s.width = static_cast<int>(sps->Width());
   s.height = static_cast<int>(sps->Height());
+  s.interlaced = !sps->frameMbsOnly;
+}
+
+// "60000/1001" as a number; 0 for "0/0" or anything else.
+double Rate(const std::string& text) {
+  const size_t slash = text.find('/');
+  try {
+    const double num = std::stod(text.substr(0, slash));
+    const double den = slash == std::string::npos ? 1 : std::stod(text.substr(slash + 1));
+    return den > 0 ? num / den : 0;
+  } catch (const std::exception&) {
+    return 0;
+  }
 }
 
 Stream StreamOf(const json& j) {
@@ -62,6 +76,7 @@ Stream StreamOf(const json& j) {
   s.width = Number(j, "width");
   s.height = Number(j, "height");
   s.channels = Number(j, "channels");
+  if (s.kind == Stream::Kind::Video) s.fps = Rate(Text(j, "avg_frame_rate"));
   const std::string extradata = BytesFromHexDump(Text(j, "extradata"));
   if (s.codec == "h264") ReadH264Header(extradata, s);
   if (s.codec == "mpeg4") {
@@ -119,6 +134,22 @@ Verdict CheckFile(Application& app, const std::string& path, const std::string& 
     return Refused(error);
   }
   return Judge(file);
+}
+
+}  // namespace parvela::playability
+
+namespace parvela::playability {
+
+const Verdict& VerdictMemo::Of(const std::string& path) {
+  auto found = verdicts_.find(path);
+  if (found == verdicts_.end()) found = verdicts_.emplace(path, CheckFile(app_, path)).first;
+  return found->second;
+}
+
+Verdict VerdictMemo::Take(const std::string& path) {
+  Verdict verdict = Of(path);
+  verdicts_.erase(path);
+  return verdict;
 }
 
 }  // namespace parvela::playability

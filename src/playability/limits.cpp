@@ -3,6 +3,7 @@
 // device profiles; a file plays on a console when its container has rows there and every
 // video and audio stream meets the row of its codec.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -22,7 +23,10 @@ enum Need : unsigned {
   kDpbFits41 = 2,   // the reference frames must fit the level 4.1 decoded-picture buffer
   kNoGmc = 4,       // no MPEG-4 Visual global motion compensation
   kNoQpel = 8,      // no MPEG-4 Visual quarter-pixel motion
+  kRateFits41 = 16, // at most level 4.1's macroblocks a second (1080p at 30 frames)
 };
+
+constexpr double kLevel41MacroblocksPerSecond = 245760;
 
 using Kind = Stream::Kind;
 
@@ -41,8 +45,8 @@ struct Limit {
 };
 
 constexpr const char* kH264UpToHigh = "Constrained Baseline|Baseline|Main|High";
-constexpr unsigned kH264Needs = kDpbFits41;
-constexpr unsigned kMp4H264Needs = kDpbFits41 | kIndexFirst;
+constexpr unsigned kH264Needs = kDpbFits41 | kRateFits41;
+constexpr unsigned kMp4H264Needs = kDpbFits41 | kRateFits41 | kIndexFirst;
 
 // DTS is in no row: neither player decodes it, in any container.
 constexpr Limit kLimits[] = {
@@ -142,6 +146,15 @@ void CheckStream(const Limit& l, const Stream& s, std::vector<std::string>& reas
     reasons.push_back(std::to_string(s.refFrames) + " reference frames, level 4.1 holds " + std::to_string(dpb) +
                       " at " + Size(s.width, s.height));
   }
+  // An interlaced film may be timed by its fields: 50 of them are 25 frames.
+  const double frames = s.interlaced && s.fps > 31 ? s.fps / 2 : s.fps;
+  const double rate = FrameMbs(s) * frames;
+  if ((l.needs & kRateFits41) && rate > kLevel41MacroblocksPerSecond) {
+    char fps[16];
+    std::snprintf(fps, sizeof fps, "%.3g", frames);
+    reasons.push_back(name + " at " + Size(s.width, s.height) + " and " + fps +
+                      " frames a second, above level 4.1's macroblock rate");
+  }
   if ((l.needs & kNoGmc) && s.gmc) reasons.push_back(name + " with GMC");
   if ((l.needs & kNoQpel) && s.qpel) reasons.push_back(name + " with quarter-pixel motion");
 }
@@ -196,6 +209,13 @@ Verdict Refused(const std::string& reason) {
 
 bool Verdict::PlaysAnywhere() const {
   return unknownBecause.empty() && std::any_of(consoles.begin(), consoles.end(), [](const ConsoleVerdict& c) { return c.Plays(); });
+}
+
+std::string Verdict::NoneBecause() const {
+  if (PlaysAnywhere() || !unknownBecause.empty() || consoles.empty()) return {};
+  const std::string line = Line();
+  const std::string head = "Plays on: none (";
+  return line.compare(0, head.size(), head) == 0 ? line.substr(head.size(), line.size() - head.size() - 1) : line;
 }
 
 std::string Verdict::Line() const {

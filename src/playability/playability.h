@@ -2,6 +2,7 @@
 // headers it carries) and judges them against what each console's media player accepts.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct Stream {
   int level = 0;        // H.264 level_idc, from the sequence parameter set
   int width = 0, height = 0;
   int refFrames = -1;   // H.264 max_num_ref_frames, from the sequence parameter set
+  double fps = 0;       // frames a second, as the container times them
+  bool interlaced = false;  // H.264 coded as fields or frames (frame_mbs_only_flag 0)
   int channels = 0;
   bool gmc = false;     // MPEG-4 Visual global motion compensation
   bool qpel = false;    // MPEG-4 Visual quarter-pixel motion
@@ -46,6 +49,9 @@ struct Verdict {
   std::vector<ConsoleVerdict> consoles;  // PS3 first, then Xbox 360
   std::string unknownBecause;            // set when the file could not be judged at all
   bool PlaysAnywhere() const;
+  // Why no console plays the file, as the verdict line says it; empty when one does or when the
+  // file could not be judged.
+  std::string NoneBecause() const;
   // "Plays on: PS3, Xbox 360", "Plays on: PS3 (Xbox 360: reason)", "Plays on: none (reason)",
   // "Plays on: unknown (reason)".
   std::string Line() const;
@@ -66,6 +72,22 @@ bool DescribeFile(ProcessRunner& runner, const std::string& ffprobePath, const s
 // The report goes to "probe.json" in the state folder, or to `reportPath` when given (a run
 // that does not hold the state folder's lock).
 Verdict CheckFile(Application& app, const std::string& path, const std::string& reportPath = {});
+
+// Judges each finished file once: the conversion's safety net asks before it cleans up, the
+// front end shows the same verdict afterwards.
+class VerdictMemo {
+ public:
+  explicit VerdictMemo(Application& app) : app_(app) {}
+  std::string NoneBecause(const std::string& path) { return Of(path).NoneBecause(); }
+  // The file's verdict, judged now unless it already was; forgotten after this call, as the
+  // file may be made afresh.
+  Verdict Take(const std::string& path);
+
+ private:
+  const Verdict& Of(const std::string& path);
+  Application& app_;
+  std::map<std::string, Verdict> verdicts_;
+};
 
 }  // namespace playability
 }  // namespace parvela

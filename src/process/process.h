@@ -24,9 +24,18 @@ class ProcessRunner {
   // one ends it). A runner that cannot read the output (the recorder in tests) ignores it; the
   // blocking, the exit code and the command line stay as they are.
   void SetOutputObserver(OutputObserver observer) { observer_ = std::move(observer); }
+  // Starts one tool to run beside those the caller runs next (a video encode beside the audio
+  // work), and waits for it to end, giving its exit code. A runner that runs one tool at a time
+  // runs it to its end at the start, so the order of command lines is the order of starts. The
+  // observer does not follow a tool started beside.
+  virtual void StartBeside(const std::string& commandLine) { besideCode_ = RunAndWait(commandLine); }
+  virtual int WaitBeside() { return besideCode_; }
 
  protected:
   OutputObserver observer_;
+
+ private:
+  int besideCode_ = -1;
 };
 
 // Starts programs directly with posix_spawn, never through a shell, at a lower priority,
@@ -40,13 +49,18 @@ class PosixProcessRunner : public ProcessRunner {
   // Called again and again while a tool runs (a window front end repaints in it); without one
   // the wait simply blocks.
   void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
+  void StartBeside(const std::string& commandLine) override;
+  int WaitBeside() override;
 
  private:
+  // Starts the tool: its pid, or -1. outputFd is the read end of its output when observed.
+  int Spawn(const std::string& commandLine, bool showOutput, bool observe, int& outputFd);
   int Run(const std::string& commandLine, bool showOutput, bool observe);
   // Waits pumping, or reading the tool's output (outputFd, -1 when not read), or both.
   int Wait(int pid, int outputFd, bool echo);
   bool showToolOutput_;
   std::function<void()> pump_;
+  int besideExit_ = -1;
 };
 
 // Splits a command line into arguments by the Microsoft C runtime rules: whitespace outside
@@ -60,7 +74,7 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // SplitCommandLine gives it back unchanged.
 std::string Quoted(std::string_view path);
 
-// Kills the process group of the tool now running, if any (for a front end being interrupted).
+// Kills the process groups of the tools now running, if any (for a front end being interrupted).
 void TerminateRunningTool();
 
 }  // namespace parvela

@@ -20,6 +20,7 @@ namespace parvela {
 namespace {
 
 std::atomic<pid_t> runningTool{0};
+std::atomic<pid_t> besideTool{0};  // started with StartBeside, not yet waited for
 
 // How long a pumping wait sleeps between two pumps, unless the tool ends first.
 constexpr int kPumpMilliseconds = 40;
@@ -91,7 +92,8 @@ int PosixProcessRunner::RunAndWait(const std::string& commandLine) {
 
 void PosixProcessRunner::RunAndWaitHidden(const std::string& commandLine) { Run(commandLine, false, false); }
 
-int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput, bool observe) {
+int PosixProcessRunner::Spawn(const std::string& commandLine, bool showOutput, bool observe, int& outputFd) {
+  outputFd = -1;
   std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty() || args[0].empty()) return -1;
   std::vector<char*> argv;
@@ -131,10 +133,34 @@ int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput, boo
   // Below-normal priority, so a long encode does not starve the desktop.
   errno = 0;
   setpriority(PRIO_PROCESS, static_cast<id_t>(pid), 10);
+  outputFd = output[0];
+  return pid;
+}
+
+int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput, bool observe) {
+  int outputFd = -1;
+  const int pid = Spawn(commandLine, showOutput, observe, outputFd);
+  if (pid < 0) return -1;
   runningTool = pid;
-  const int code = pump_ || output[0] >= 0 ? Wait(pid, output[0], showOutput) : BlockingWait(pid);
+  const int code = pump_ || outputFd >= 0 ? Wait(pid, outputFd, showOutput) : BlockingWait(pid);
   runningTool = 0;
   return code;
+}
+
+void PosixProcessRunner::StartBeside(const std::string& commandLine) {
+  WaitBeside();  // one at a time
+  int outputFd = -1;
+  const int pid = Spawn(commandLine, showToolOutput_, false, outputFd);
+  besideExit_ = pid < 0 ? -1 : 0;
+  besideTool = pid < 0 ? 0 : pid;
+}
+
+int PosixProcessRunner::WaitBeside() {
+  const pid_t pid = besideTool.load();
+  if (pid <= 0) return besideExit_;
+  besideExit_ = pump_ ? Wait(pid, -1, false) : BlockingWait(pid);
+  besideTool = 0;
+  return besideExit_;
 }
 
 // Pumps between short sleeps and reads the tool's output as it comes; the process descriptor
@@ -176,8 +202,10 @@ int PosixProcessRunner::Wait(int pid, int outputFd, bool echo) {
 }
 
 void TerminateRunningTool() {
-  pid_t pid = runningTool.load();
-  if (pid > 0) kill(-pid, SIGTERM);
+  for (const std::atomic<pid_t>* tool : {&runningTool, &besideTool}) {
+    const pid_t pid = tool->load();
+    if (pid > 0) kill(-pid, SIGTERM);
+  }
 }
 
 }  // namespace parvela

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <fstream>
@@ -18,6 +19,7 @@ struct LevelPattern {
 constexpr uint8_t kLevel51 = 0x33;
 constexpr uint8_t kLevel41 = 0x29;
 constexpr size_t kMaxPatches = 11;
+constexpr uint8_t kNalSps = 7;
 
 // High, Main, Extended and Baseline at level 5.1, in the order they are tried.
 constexpr std::array<LevelPattern, 4> kPatterns = {{
@@ -42,6 +44,21 @@ std::vector<size_t> FindLevelBytes(const std::vector<uint8_t>& head, const Level
   return offsets;
 }
 
+// When no pattern matched: the level byte of the first sequence parameter set that starts in
+// the window, if it announces a level above 4.1 (5.2, 4.2, or 5.1 with other constraint flags).
+std::vector<size_t> FindFirstSpsLevelAbove41(const std::vector<uint8_t>& head) {
+  const size_t window = std::min(head.size(), kPatterns[0].windowStarts);
+  for (size_t s = 0; s + 3 < window; ++s) {
+    if (head[s] != 0 || head[s + 1] != 0 || head[s + 2] != 1) continue;
+    const size_t nal = s + 3;
+    if ((head[nal] & 0x1F) != kNalSps) continue;
+    const size_t level = nal + 3;  // NAL header, profile_idc, constraint flags, level_idc
+    if (level < head.size() && head[level] > kLevel41) return {level};
+    return {};
+  }
+  return {};
+}
+
 }  // namespace
 
 void PatchH264Level(const std::string& path) {
@@ -59,6 +76,7 @@ void PatchH264Level(const std::string& path) {
     offsets = FindLevelBytes(head, pattern);
     if (!offsets.empty()) break;
   }
+  if (offsets.empty()) offsets = FindFirstSpsLevelAbove41(head);
   for (size_t offset : offsets) {
     file.seekp(static_cast<std::streamoff>(offset));
     if (!file.write(reinterpret_cast<const char*>(&kLevel41), 1)) break;

@@ -8,7 +8,9 @@ namespace parvela {
 class ProcessRunner;
 
 // Rewrites the level byte of the stream's sequence parameter sets from 5.1 to 4.1. Looks only
-// at the first few thousand bytes; a file without a known pattern is left untouched.
+// at the first few thousand bytes. When none of its four byte patterns is there, the first
+// sequence parameter set's level byte is rewritten to 4.1 if it announces more; otherwise the
+// file is left untouched.
 void PatchH264Level(const std::string& path);
 
 // Has h264info copy outputFolder's movie_raw.h264 to movie.h264 with its headers rewritten:

@@ -100,6 +100,9 @@ class Form1 : public ConversionJob {
   std::string lastOutputPath;
   // Told the summary of a folder batch when it ends ("3 files: 1 converted, ...").
   std::function<void(const std::string& summary)> onBatchFinished;
+  // Asked before a road cleans up: why the finished file plays on neither console, or empty when
+  // it plays on one (or cannot be judged). Unset, every file passes.
+  std::function<std::string(const std::string& outputPath)> judgeOutput;
 
   // Start-up, settings, command line and batches (app/).
   void Form_Load();

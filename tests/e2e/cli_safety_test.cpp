@@ -180,11 +180,17 @@ TEST_F(CliSafety, SafeSyncWithAnAacSourceStillMakesAnMp4WithAac) {
   EXPECT_EQ(Probe(out / "film.mp4", "a:0", "codec_name,channels"), "aac,2");
 }
 
-TEST_F(CliSafety, VideoParvelaDoesNotConvertIsNamedAndNothingRuns) {
+TEST_F(CliSafety, VideoNoToolDecodesIsNamedAndNothingRuns) {
+  // An FFV1 track in VfW mode whose FourCC names a format nothing decodes.
   MakeSource(in / "film.mkv", "ac3 -ac 6", "ffv1");
+  std::string bytes = testing::ReadFile(in / "film.mkv");
+  const size_t at = bytes.find("FFV1");
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, 4, "QQV1");
+  testing::WriteFile(in / "film.mkv", bytes);
   EXPECT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(in / "film.mkv")), 1);
-  EXPECT_EQ(Stderr(), "Video error: The video of this source (FFV1) is not in a format Parvela converts (H.264, "
-                      "MPEG-2 or VC-1). Nothing was converted.\n");
+  EXPECT_EQ(Stderr(), "Video error: The video of this source (QQV1) is in a format that no tool of Parvela "
+                      "decodes. Nothing was converted.\n");
   EXPECT_EQ(testing::cli::Names(out.path()), Names{});
 }
 

@@ -324,6 +324,27 @@ TEST_F(Mp4Road, TheFinishedOutputIsReportedOnceAfterTheLastText) {
   EXPECT_TRUE(reported.empty());
 }
 
+// The safety net: a film the judge finds playing nowhere is an error, and everything stays.
+TEST_F(Mp4Road, AFilmThatPlaysNowhereIsAnErrorAndEverythingStays) {
+  GraphWritesWav();
+  Lines judged, reported;
+  fx.form.judgeOutput = [&](const std::string& path) {
+    judged.push_back(path);
+    return std::string("H.264 profile High 10");
+  };
+  fx.form.onOutputFinished = [&](const std::string& path) { reported.push_back(path); };
+  Convert();
+  EXPECT_EQ(judged, Lines{O + "film.mp4"});
+  EXPECT_EQ(reported, Lines{O + "film.mp4"});  // its verdict is still shown
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].title, "Playback error");
+  EXPECT_EQ(fx.host.messages[0].icon, MsgIcon::Critical);
+  EXPECT_EQ(fx.host.messages[0].text, O + "film.mp4 plays on neither console (H.264 profile High 10). The file and "
+                                          "the temporary files are kept for inspection.");
+  EXPECT_EQ(progress.back(), "Conversion error.");
+  EXPECT_EQ(Remaining(), (Lines{"film.mp4", "movie.aac", "movie.h264"}));
+}
+
 TEST_F(Mp4Road, ReadOnlyTempFileSurvivesTheCleanUp) {
   GraphWritesWav();
   fx.runner.onRun = [this](const std::string& line) {

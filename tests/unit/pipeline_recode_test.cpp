@@ -124,5 +124,61 @@ TEST_F(Recode, NoTargetSelectedTakesMpeg2AndShowsIt) {
   EXPECT_EQ(fx.form.cmdConv.ListIndex(), 0);
 }
 
+// mkvinfo's report of an HEVC source with AC-3 audio.
+std::string HevcReport(const std::string& width, const std::string& height, const std::string& fps) {
+  return "| + A track\r\n|  + Track type: video\r\n|  + Codec ID: V_MPEGH/ISO/HEVC\r\n"
+         "|  + Default duration: 40.000ms (" + fps + " fps for a video track)\r\n|  + Video track\r\n"
+         "|   + Pixel width: " + width + "\r\n|   + Pixel height: " + height + "\r\n|   + Display width: " + width +
+         "\r\n| + A track\r\n|  + Track type: audio\r\n|  + Codec ID: A_AC3\r\n|  + Language: eng\r\n";
+}
+
+// A video only re-encoding converts (HEVC) is re-encoded even with the box cleared, and every
+// target keeps within the consoles' frame and level 4.1's macroblock rate: 1440p becomes 1080p,
+// at 60 frames a second 720p; the Xvid target stays within 1280x720 in any case.
+TEST_F(Recode, ReencodedOnlyVideoIsScaledIntoEveryTargetsLimits) {
+  struct Case {
+    int target;
+    const char* fps;
+    const char* filter;
+  };
+  const Case cases[] = {{1, "25.000", "scale=1920:1080,harddup"}, {1, "59.940", "scale=1280:720,harddup"},
+                        {0, "25.000", "scale=1920:1080,harddup"}, {2, "25.000", "scale=1280:720,harddup"}};
+  std::string report;
+  auto encoder = fx.runner.onRun;
+  fx.runner.onRun = [&](const std::string& line) {
+    const int code = encoder(line);
+    if (line.find("mkvinfo.exe") != std::string::npos) WriteFile(fx.app.InfoReportPath(), report);
+    // The audio the MPEG-2 and Xvid roads mux.
+    if (line.find("aften.exe") != std::string::npos || line.find("movie.ac3") != std::string::npos) {
+      WriteFile(O + "movie.ac3", "ac3");
+    }
+    return code;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.target) + " " + c.fps);
+    fx.runner.calls.clear();
+    fx.app.sourceInfo.videoKind.clear();  // not inspected yet
+    report = HevcReport("2560", "1440", c.fps);
+    fx.form.chkMP2.SetValue(0);
+    fx.form.cmdConv.SetListIndex(c.target);
+    fx.form.Command2_Click();
+    EXPECT_EQ(fx.form.chkMP2.Value(), 1);
+    const Lines lines = fx.runner.Lines();
+    const auto encode = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+      return l.find("Mencoder.exe") != std::string::npos && l.find(" -vf ") != std::string::npos;
+    });
+    ASSERT_NE(encode, lines.end());
+    EXPECT_NE(encode->find(" -vf " + std::string(c.filter) + " "), std::string::npos) << *encode;
+  }
+  // The frame fits: the line is the one every H.264 source gets.
+  fx.runner.calls.clear();
+  fx.app.sourceInfo.videoKind.clear();
+  report = HevcReport("1920", "1080", "23.976");
+  fx.form.cmdConv.SetListIndex(1);
+  fx.form.Command2_Click();
+  ASSERT_GE(fx.runner.Lines().size(), 2u);
+  EXPECT_EQ(fx.runner.Lines()[1], Mencoder() + X264Middle() + " -mc 0 -noskip");
+}
+
 }  // namespace
 }  // namespace parvela

@@ -67,14 +67,14 @@ TEST_F(Safeguards, SourceThatIsItsOwnOutputIsNeitherDeletedNorOverwritten) {
   EXPECT_EQ(ReadFile(clip), "the user's film");
 }
 
-TEST_F(Safeguards, VideoNoRoadConvertsIsNamedBeforeAnythingRuns) {
+TEST_F(Safeguards, VideoNoToolDecodesIsNamedBeforeAnythingRuns) {
   fx.app.sourceInfo.videoKind.clear();
   MkvinfoWrites(
-      "| + A track\r\n|  + Track type: video\r\n|  + Codec ID: V_VP9\r\n"
+      "| + A track\r\n|  + Track type: video\r\n|  + Codec ID: V_QUICKTIME\r\n"
       "| + A track\r\n|  + Track type: audio\r\n|  + Codec ID: A_AC3\r\n|  + Language: eng\r\n");
   fx.form.Command2_Click();
   ExpectOnlyMessage("Video error",
-                    "The video of this source (V_VP9) is not in a format Parvela converts (H.264, MPEG-2 or VC-1). "
+                    "The video of this source (V_QUICKTIME) is in a format that no tool of Parvela decodes. "
                     "Nothing was converted.");
   ASSERT_EQ(fx.runner.calls.size(), 1u);
   EXPECT_NE(fx.runner.calls[0].commandLine.find("mkvinfo.exe"), std::string::npos);

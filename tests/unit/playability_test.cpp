@@ -100,6 +100,20 @@ TEST(PlayabilityRules, H264LimitsOfEveryConsole) {
   EXPECT_EQ(LineFor(File(Container::Mp4, {H264(2048, 1080, 41, 3)})), "Plays on: PS3 (Xbox 360: H.264 above 1920x1080)");
 }
 
+// 1080p at 60 frames is beyond level 4.1 whatever its label says; 720p at 60 is within it.
+TEST(PlayabilityRules, H264FrameRateWithinLevel41) {
+  Stream fast = H264(1920, 1080);
+  fast.fps = 60;
+  EXPECT_EQ(LineFor(File(Container::Mp4, {fast})),
+            "Plays on: none (H.264 at 1920x1080 and 60 frames a second, above level 4.1's macroblock rate)");
+  Stream fast720 = H264(1280, 720);
+  fast720.fps = 59.94;
+  Stream film = H264(1920, 1080);
+  film.fps = 30;
+  EXPECT_EQ(LineFor(File(Container::Mp4, {fast720})), "Plays on: PS3, Xbox 360");
+  EXPECT_EQ(LineFor(File(Container::Mp4, {film})), "Plays on: PS3, Xbox 360");
+}
+
 TEST(PlayabilityRules, AudioLimits) {
   EXPECT_EQ(LineFor(File(Container::Mp4, {H264(), Audio("aac", 6, "LC")})),
             "Plays on: PS3 (Xbox 360: AAC with 6 channels, above 2)");

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "process/process.h"
@@ -97,6 +99,22 @@ TEST(PosixProcessRunner, ObserverSeesBothStreamsLineByLineWithAndWithoutAPump) {
   lines.clear();
   EXPECT_EQ(runner.RunAndWait("\"/bin/sh\" -c \"echo unseen\""), 0);
   EXPECT_TRUE(lines.empty());
+}
+
+// A tool started beside runs while the next one does: the two meet through a pipe, which
+// neither could fill alone; run one after the other, the reader would give up after 20 s.
+TEST(PosixProcessRunner, ToolStartedBesideRunsWhileTheNextOneDoes) {
+  testing::TempDir dir;
+  const std::string fifo = dir / "meet", got = dir / "got";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  PosixProcessRunner runner;
+  runner.StartBeside("/usr/bin/timeout 20 /bin/sh -c \"cat '" + fifo + "' > '" + got + "'\"");
+  EXPECT_EQ(runner.RunAndWait("/usr/bin/timeout 20 /bin/sh -c \"echo met > '" + fifo + "'\""), 0);
+  EXPECT_EQ(runner.WaitBeside(), 0);
+  EXPECT_EQ(testing::ReadFile(got), "met\n");
+  EXPECT_EQ(runner.WaitBeside(), 0);  // waited for once; the code stays
+  runner.StartBeside("/no/such/tool");
+  EXPECT_EQ(runner.WaitBeside(), -1);
 }
 
 TEST(PosixProcessRunner, NoShellInterpretsAFileName) {

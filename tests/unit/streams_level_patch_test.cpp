@@ -75,6 +75,29 @@ TEST_F(LevelPatch, AtMostElevenOccurrencesArePatched) {
   for (int i = 0; i < 13; ++i) EXPECT_EQ(out[static_cast<size_t>(i * 3 + 2)], i < 11 ? 0x29 : 0x33) << i;
 }
 
+// Labels the four patterns do not list: the first sequence parameter set's level byte becomes 4.1
+// when it announces more, and only that one; a level at or below 4.1 stays.
+TEST_F(LevelPatch, FirstParameterSetAboveLevel41IsRewrittenWhenNoPatternMatched) {
+  const std::string sps52 = Bytes({0, 0, 0, 1, 0x67, 0x64, 0x00, 0x34, 0xAC});
+  const std::string sps51Flags = Bytes({0, 0, 1, 0x27, 0x64, 0x0C, 0x33, 0xAC});
+  const std::string sps42 = Bytes({0, 0, 1, 0x67, 0x4D, 0x00, 0x2A, 0xAC});
+  const std::string tail = Bytes({0, 0, 1, 0x68, 0xEE}) + sps52;
+  std::string expected = Bytes({0x09, 0x10}) + sps52 + tail;
+  const std::string in = expected;
+  expected[9] = 0x29;  // the second parameter set stays as it is
+  EXPECT_EQ(Patch(in), expected);
+  std::string flags = sps51Flags;
+  flags[6] = 0x29;
+  EXPECT_EQ(Patch(sps51Flags), flags);
+  std::string main42 = sps42;
+  main42[6] = 0x29;
+  EXPECT_EQ(Patch(sps42), main42);
+  const std::string sps40 = Bytes({0, 0, 1, 0x67, 0x64, 0x00, 0x28, 0xAC});
+  EXPECT_EQ(Patch(sps40), sps40);
+  const std::string late = std::string(6000, '\x11') + sps52;
+  EXPECT_EQ(Patch(late), late);
+}
+
 TEST_F(LevelPatch, ShortAndMissingFilesAreLeftAlone) {
   EXPECT_EQ(Patch(Bytes({0x64, 0x00})), Bytes({0x64, 0x00}));
   PatchH264Level(dir / "missing.h264");

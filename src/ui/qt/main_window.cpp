@@ -63,7 +63,7 @@ Dropped Classify(const QMimeData* data, std::string& path) {
 }  // namespace
 
 MainWindow::MainWindow(Form1& form, ViewHost& host)
-    : form_(form), host_(host), views_([this](const std::function<void()>& h) { return RunHandler(h); }) {
+    : form_(form), host_(host), verdicts_(form.app), views_([this](const std::function<void()>& h) { return RunHandler(h); }) {
   setWindowTitle(QString::fromStdString(form_.caption));
   setAcceptDrops(true);
   BuildLayout();
@@ -75,6 +75,7 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
     if (form_.txtFile.Text() != verdictSource_) verdict_->hide();
   });
   host_.Attach(this);
+  form_.judgeOutput = [this](const std::string& path) { return verdicts_.NoneBecause(path); };
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
   form_.onBatchFinished = [this](const std::string& summary) {
     verdict_->setText(QString::fromStdString(summary));
@@ -99,7 +100,7 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
 }
 
 void MainWindow::ShowVerdict(const std::string& outputPath) {
-  const std::string line = playability::CheckFile(form_.app, outputPath).Line();
+  const std::string line = verdicts_.Take(outputPath).Line();
   verdict_->setText(QString::fromStdString(line));
   verdict_->setToolTip(QString::fromStdString(outputPath));
   verdictSource_ = form_.txtFile.Text();

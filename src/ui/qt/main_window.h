@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "playability/playability.h"
 #include "ui/form1.h"
 #include "ui/qt/control_views.h"
 #include "ui/qt/view_host.h"
@@ -52,6 +53,7 @@ class MainWindow : public QWidget {
 
   Form1& form_;
   ViewHost& host_;
+  playability::VerdictMemo verdicts_;
   ControlViews views_;
   bool busy_ = false;
   QVBoxLayout* status_ = nullptr;

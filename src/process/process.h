@@ -85,7 +85,8 @@ namespace parvela {
 
 // Starts programs with CreateProcessA and the command line exactly as composed (the program
 // splits it itself), at below-normal priority, minimized (the hidden variant: no window), with
-// standard input from NUL, inside a job object that ends the tool with the front end.
+// standard input from NUL, inside a job object that ends the tool with the front end. With an
+// output observer, the tool's standard output and error come back through an anonymous pipe.
 class Win32ProcessRunner : public ProcessRunner {
  public:
   explicit Win32ProcessRunner(bool showToolOutput = false) : showToolOutput_(showToolOutput) {}
@@ -95,7 +96,8 @@ class Win32ProcessRunner : public ProcessRunner {
   void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
 
  private:
-  int Run(const std::string& commandLine, bool showOutput, bool hidden);
+  // observe: the tool's output goes through a pipe to the observer (and is echoed when shown).
+  int Run(const std::string& commandLine, bool showOutput, bool hidden, bool observe);
   bool showToolOutput_;
   std::function<void()> pump_;
 };

@@ -1,5 +1,6 @@
 // The POSIX process runner: posix_spawn, no shell, a process group per tool.
 #include "process/process.h"
+#include "process/line_splitter.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -39,32 +40,6 @@ int BlockingWait(pid_t pid) {
   } while (done < 0 && errno == EINTR);
   return done < 0 ? -1 : ExitCode(status);
 }
-
-// Cuts a tool's output into lines at line feeds and carriage returns; an overlong line is
-// handed on in pieces rather than kept growing.
-class LineSplitter {
- public:
-  explicit LineSplitter(const OutputObserver& observer) : observer_(observer) {}
-  void Feed(const char* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) {
-      const char c = data[i];
-      if (c == '\n' || c == '\r' || line_.size() >= kLongestLine) {
-        Flush();
-        if (c == '\n' || c == '\r') continue;
-      }
-      line_.push_back(c);
-    }
-  }
-  void Flush() {
-    if (!line_.empty() && observer_) observer_(line_);
-    line_.clear();
-  }
-
- private:
-  static constexpr size_t kLongestLine = 4096;
-  const OutputObserver& observer_;
-  std::string line_;
-};
 
 // Reads what the pipe holds now. False at its end (every writer closed it).
 bool ReadAvailable(int fd, LineSplitter& lines, bool echo) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "process/line_splitter.h"
+
 #include <atomic>
 #include <vector>
 
@@ -36,36 +38,84 @@ HANDLE OpenNul(DWORD access) {
   return CreateFileA("NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
 }
 
-DWORD WaitForTool(HANDLE process, const std::function<void()>& pump) {
-  if (!pump) return WaitForSingleObject(process, INFINITE);
+// The tool's standard output and error, both into one pipe whose reading end stays ours.
+struct OutputPipe {
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  bool Open() {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!CreatePipe(&read, &write, &inherit, kPipeBytes)) return false;
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    return true;
+  }
+  static constexpr DWORD kPipeBytes = 64 * 1024;
+};
+
+// Reads what the pipe holds now, without blocking. False once every writer has closed it.
+bool ReadAvailable(HANDLE pipe, LineSplitter& lines, bool echo) {
+  char buffer[4096];
+  DWORD available = 0;
+  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+    if (available == 0) return true;
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) || got == 0) {
+      return false;
+    }
+    lines.Feed(buffer, got);
+    if (echo) {
+      DWORD shown = 0;
+      WriteFile(GetStdHandle(STD_ERROR_HANDLE), buffer, got, &shown, nullptr);
+    }
+  }
+  return false;
+}
+
+// An anonymous pipe cannot be waited on: while the tool writes, the wait wakes every pump
+// period to read what came. What the tool wrote just before it ended is read after it.
+DWORD WaitForTool(HANDLE process, const std::function<void()>& pump, HANDLE output, LineSplitter& lines,
+                  bool echo) {
+  if (!pump && !output) return WaitForSingleObject(process, INFINITE);
   DWORD state;
-  while ((state = WaitForSingleObject(process, kPumpMilliseconds)) == WAIT_TIMEOUT) pump();
+  while ((state = WaitForSingleObject(process, kPumpMilliseconds)) == WAIT_TIMEOUT) {
+    if (output && !ReadAvailable(output, lines, echo)) {
+      CloseHandle(output);  // the tool closed its streams; its end is still to come
+      output = nullptr;
+    }
+    if (pump) pump();
+  }
+  if (output) {
+    ReadAvailable(output, lines, echo);
+    CloseHandle(output);
+  }
+  lines.Flush();
   return state;
 }
 
 }  // namespace
 
 int Win32ProcessRunner::RunAndWait(const std::string& commandLine) {
-  return Run(commandLine, showToolOutput_, false);
+  return Run(commandLine, showToolOutput_, false, static_cast<bool>(observer_));
 }
 
-void Win32ProcessRunner::RunAndWaitHidden(const std::string& commandLine) { Run(commandLine, false, true); }
+void Win32ProcessRunner::RunAndWaitHidden(const std::string& commandLine) { Run(commandLine, false, true, false); }
 
-int Win32ProcessRunner::Run(const std::string& commandLine, bool showOutput, bool hidden) {
+int Win32ProcessRunner::Run(const std::string& commandLine, bool showOutput, bool hidden, bool observe) {
   if (SplitCommandLine(commandLine).empty()) return -1;
   // CreateProcessA may write into the command line it is given.
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
 
+  OutputPipe pipe;
+  observe = observe && pipe.Open();
   HANDLE nulIn = OpenNul(GENERIC_READ);
-  HANDLE nulOut = showOutput ? INVALID_HANDLE_VALUE : OpenNul(GENERIC_WRITE);
+  HANDLE nulOut = showOutput || observe ? INVALID_HANDLE_VALUE : OpenNul(GENERIC_WRITE);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = hidden ? SW_HIDE : SW_SHOWMINNOACTIVE;
   startup.hStdInput = nulIn;
-  startup.hStdOutput = showOutput ? GetStdHandle(STD_OUTPUT_HANDLE) : nulOut;
-  startup.hStdError = showOutput ? GetStdHandle(STD_ERROR_HANDLE) : nulOut;
+  startup.hStdOutput = observe ? pipe.write : showOutput ? GetStdHandle(STD_OUTPUT_HANDLE) : nulOut;
+  startup.hStdError = observe ? pipe.write : showOutput ? GetStdHandle(STD_ERROR_HANDLE) : nulOut;
   const DWORD flags = BELOW_NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED | (hidden ? CREATE_NO_WINDOW : 0);
 
   PROCESS_INFORMATION started{};
@@ -74,7 +124,11 @@ int Win32ProcessRunner::Run(const std::string& commandLine, bool showOutput, boo
                                  &startup, &started);
   if (nulIn != INVALID_HANDLE_VALUE) CloseHandle(nulIn);
   if (nulOut != INVALID_HANDLE_VALUE) CloseHandle(nulOut);
-  if (!ok) return -1;
+  if (pipe.write) CloseHandle(pipe.write);  // the tool holds its own copy
+  if (!ok) {
+    if (pipe.read) CloseHandle(pipe.read);
+    return -1;
+  }
 
   HANDLE job = ToolJob();
   if (job) AssignProcessToJobObject(job, started.hProcess);
@@ -82,8 +136,10 @@ int Win32ProcessRunner::Run(const std::string& commandLine, bool showOutput, boo
   ResumeThread(started.hThread);
   CloseHandle(started.hThread);
 
+  LineSplitter lines(observer_);
   DWORD code = static_cast<DWORD>(-1);
-  if (WaitForTool(started.hProcess, pump_) != WAIT_OBJECT_0 || !GetExitCodeProcess(started.hProcess, &code)) {
+  const DWORD state = WaitForTool(started.hProcess, pump_, observe ? pipe.read : nullptr, lines, showOutput);
+  if (state != WAIT_OBJECT_0 || !GetExitCodeProcess(started.hProcess, &code)) {
     code = static_cast<DWORD>(-1);
   }
   runningJob = nullptr;

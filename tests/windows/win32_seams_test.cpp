@@ -8,7 +8,9 @@
 #include <atomic>
 #include <filesystem>
 #include <iostream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/registration.h"
 #include "dshow/component_registry.h"
@@ -60,6 +62,13 @@ TEST(Win32ProcessRunner, MissingProgramGivesMinusOneAndThePumpRuns) {
   TempDir dir;
   EXPECT_EQ(runner.RunAndWait(Quoted(PrintArgsProgram()) + " " + Quoted(dir.path() + "\\p.txt")), 0);
   EXPECT_GE(pumps, 0);  // a quick child may end before the first pump; the wait must still end
+  // With an observer, the tool's standard output and error come as lines, cut at CR and at LF.
+  std::vector<std::string> lines;
+  runner.SetOutputObserver([&lines](std::string_view line) { lines.emplace_back(line); });
+  EXPECT_EQ(runner.RunAndWait(Quoted(PrintArgsProgram()) + " --echo " + Quoted("12% done") + " 47%  " +
+                              Quoted("a \"b\"")),
+            3);
+  EXPECT_EQ(lines, (std::vector<std::string>{"12% done", "47%", "a \"b\""}));
 }
 
 TEST(Win32ProcessRunner, AnInterruptedFrontEndEndsTheRunningTool) {

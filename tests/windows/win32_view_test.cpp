@@ -75,5 +75,35 @@ TEST(Win32View, ClicksRunTheModelsCascadeAndTheControlsFollowTheModels) {
   EXPECT_TRUE(w.EditShows("Encoding Audio"));
 }
 
+// Stop shows only while a run is on, and its click ends the run at once although the window
+// refuses every other handler then; the audio label shows the chosen track, names beyond ASCII
+// included.
+TEST(Win32View, StopShowsDuringARunAndAnswersThereAndTheAudioLabelFollowsItsModel) {
+  WindowOverModel w;
+  HWND stop = w.Control(w.form.cmdStop);
+  ASSERT_NE(stop, nullptr);
+  auto shown = [](HWND control) { return (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0; };
+  EXPECT_FALSE(shown(stop));
+  bool shownDuringRun = false, secondHandlerRefused = false;
+  w.window.RunHandler([&] {
+    w.form.runDepth = 1;
+    w.form.cmdStop.SetVisible(true);
+    shownDuringRun = shown(stop);
+    secondHandlerRefused = !w.window.RunHandler([] {});
+    w.Click(stop);
+    EXPECT_TRUE(w.app.stopRequested);
+    w.form.runDepth = 0;
+    w.form.cmdStop.SetVisible(false);
+  });
+  EXPECT_TRUE(shownDuringRun);
+  EXPECT_TRUE(secondHandlerRefused);
+  EXPECT_FALSE(shown(stop));
+
+  w.form.lblAudioInfo.SetCaption("AC3, 6 channels, Commentaire du réalisateur");
+  HWND info = FindWindowExW(w.window.Handle(), nullptr, L"Static", L"AC3, 6 channels, Commentaire du réalisateur");
+  ASSERT_NE(info, nullptr);
+  EXPECT_TRUE(shown(info));
+}
+
 }  // namespace
 }  // namespace parvela

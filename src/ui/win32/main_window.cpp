@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <optional>
 #include <string>
 
 #include "fsutil/fsutil.h"
@@ -38,6 +39,23 @@ void SetTextIfChanged(HWND hwnd, const std::string& text) {
   if (TextOf(hwnd) != text) SetWindowTextA(hwnd, text.c_str());
 }
 
+// For texts of our own that hold more than ASCII ("45% · 2:10 left").
+void SetUtf8Text(HWND hwnd, const std::string& text) {
+  std::wstring wide(text.size() + 1, L'\0');
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), wide.data(),
+                                         static_cast<int>(wide.size()));
+  wide.resize(static_cast<size_t>(length > 0 ? length : 0));
+  SetWindowTextW(hwnd, wide.c_str());
+}
+
+// A bar that moves to and fro while the step's length is unknown.
+void SetMarquee(HWND bar, bool on) {
+  const LONG_PTR style = GetWindowLongPtrA(bar, GWL_STYLE);
+  if (((style & PBS_MARQUEE) != 0) == on) return;
+  SetWindowLongPtrA(bar, GWL_STYLE, on ? style | PBS_MARQUEE : style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+  SendMessageA(bar, PBM_SETMARQUEE, on, 30);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(Form1& form, Win32WindowHost& host) : form_(form), host_(host) {
@@ -70,6 +88,11 @@ MainWindow::MainWindow(Form1& form, Win32WindowHost& host) : form_(form), host_(
   BuildControls();
   host_.Attach(window_);
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
+  form_.onBatchFinished = [this](const std::string& summary) { ShowStatusLine(summary); };
+  // A verdict speaks of one source: choosing or typing another clears it.
+  form_.txtFile.Observe([this] {
+    if (form_.txtFile.Text() != verdictSource_) ShowWindow(verdict_, SW_HIDE);
+  });
   DragAcceptFiles(window_, TRUE);
   RunHandler([this] { form_.Form_Load(); });
 }
@@ -83,6 +106,7 @@ bool MainWindow::RunHandler(const std::function<void()>& handler) {
   SetCursor(previous);
   host_.SetBusy(false);
   busy_ = false;
+  if (closeWhenIdle_) PostMessageA(window_, WM_CLOSE, 0, 0);
   return true;
 }
 
@@ -116,10 +140,16 @@ void MainWindow::Bind(HWND hwnd, Control& model, std::function<void()> mirror) {
   model.Observe(sync);
 }
 
-void MainWindow::Label(RECT place, parvela::Label& model, bool bold) {
-  HWND hwnd = Add("STATIC", SS_LEFT | SS_NOTIFY, place, model, nullptr);
+void MainWindow::Label(RECT place, parvela::Label& model, bool bold, bool utf8) {
+  HWND hwnd = Add("STATIC", SS_LEFT | SS_NOTIFY | (utf8 ? SS_ENDELLIPSIS : 0), place, model, nullptr);
   if (bold) SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(bold_), FALSE);
-  Bind(hwnd, model, [hwnd, &model] { SetTextIfChanged(hwnd, model.Caption()); });
+  Bind(hwnd, model, [hwnd, &model, utf8] {
+    if (utf8) {
+      SetUtf8Text(hwnd, model.Caption());
+    } else {
+      SetTextIfChanged(hwnd, model.Caption());
+    }
+  });
 }
 
 void MainWindow::Frame(RECT place, parvela::Frame& model) {
@@ -185,16 +215,55 @@ void MainWindow::Options(RECT first, OptionButtons& model) {
   }
 }
 
+// Stop stands beside "Convert" while a conversion runs; it is the one control that answers
+// then, so its click runs at once instead of waiting for the window to be idle.
+void MainWindow::AddStop(RECT place) {
+  Button& model = form_.cmdStop;
+  stop_ = Add("BUTTON", BS_PUSHBUTTON | WS_TABSTOP, place, model, [this](WORD code) {
+    if (code == BN_CLICKED) form_.cmdStop.Click();
+  });
+  host_.KeepOpenWhileBusy(stop_);
+  Bind(stop_, model, [this] {
+    SetTextIfChanged(stop_, form_.cmdStop.Caption());
+    if (form_.cmdStop.Visible()) ShowWindow(verdict_, SW_HIDE);  // a new run makes the last verdict stale
+  });
+}
+
+// The running tool's own progress with the time left (a moving bar while it tells none), else
+// the audio counter or the batch position; hidden when there is none of these.
 void MainWindow::UpdateProgressBar() {
+  const StepMeter& meter = form_.stepMeter;
+  if (meter.Running()) {
+    const std::optional<int> permille = meter.Permille();
+    SetMarquee(bar_, !permille);
+    if (permille) {
+      SendMessageA(bar_, PBM_SETRANGE32, 0, 1000);
+      SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(*permille), 0);
+    }
+    SetUtf8Text(barText_, meter.Text());
+    ShowWindow(bar_, SW_SHOWNA);
+    ShowWindow(barText_, SW_SHOWNA);
+    return;
+  }
+  SetMarquee(bar_, false);
   auto counter = CurrentCounter(form_.txtProgress.Text(), form_.lblMulti.Caption(), form_.lblMulti.Visible());
   ShowWindow(bar_, counter ? SW_SHOWNA : SW_HIDE);
+  ShowWindow(barText_, counter ? SW_SHOWNA : SW_HIDE);
   if (!counter) return;
   SendMessageA(bar_, PBM_SETRANGE32, 0, counter->maximum);
   SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(counter->value), 0);
+  const std::string of = std::to_string(counter->value) + " of " + std::to_string(counter->maximum);
+  SetUtf8Text(barText_, counter->seconds ? of + " seconds of audio" : of);
 }
 
 void MainWindow::ShowVerdict(const std::string& outputPath) {
-  SetWindowTextA(verdict_, playability::CheckFile(form_.app, outputPath).Line().c_str());
+  ShowStatusLine(playability::CheckFile(form_.app, outputPath).Line());
+}
+
+// The verdict on the file just made, or a batch's summary, under the bar.
+void MainWindow::ShowStatusLine(const std::string& line) {
+  SetWindowTextA(verdict_, line.c_str());
+  verdictSource_ = form_.txtFile.Text();
   ShowWindow(verdict_, SW_SHOWNA);
 }
 
@@ -218,14 +287,21 @@ void MainWindow::OnClose() {
     DestroyWindow(window_);
     return;
   }
-  // The conversion cannot be left halfway: stopping means ending the program, with the running
-  // tool. Its temporary files stay in the output folder.
+  // The run is stopped as by the Stop button (its temporary files go, a batch ends); the window
+  // closes once the run has unwound.
+  if (closeWhenIdle_) return;
   if (MessageBoxA(window_, "A conversion is running. Stop it and quit?", form_.caption.c_str(),
                   MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
     return;
   }
+  closeWhenIdle_ = true;
+  if (!busy_) {
+    DestroyWindow(window_);
+    return;
+  }
+  form_.app.stopBatch = true;
+  form_.app.stopRequested = true;
   TerminateRunningTool();
-  ExitProcess(1);
 }
 
 LRESULT CALLBACK MainWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

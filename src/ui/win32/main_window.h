@@ -34,15 +34,18 @@ class MainWindow {
   void BuildControls();
   HWND Add(const char* windowClass, DWORD style, RECT place, Control& model, std::function<void(WORD)> onCommand);
   void Bind(HWND hwnd, Control& model, std::function<void()> mirror);
-  void Label(RECT place, parvela::Label& model, bool bold = false);
+  // utf8: the caption is UTF-8 text of a source (a track's name), not a path of this system.
+  void Label(RECT place, parvela::Label& model, bool bold = false, bool utf8 = false);
   void Frame(RECT place, parvela::Frame& model);
   void Check(RECT place, CheckBox& model);
   void Push(RECT place, Button& model, bool bold = false);
   void Edit(RECT place, TextBox& model, bool readOnly = false);
   void List(RECT place, ComboBox& model);
   void Options(RECT first, OptionButtons& model);
+  void AddStop(RECT place);
   void UpdateProgressBar();
   void ShowVerdict(const std::string& outputPath);
+  void ShowStatusLine(const std::string& line);
   void OnDrop(HDROP drop);
   void OnClose();
 
@@ -51,7 +54,12 @@ class MainWindow {
   HWND window_ = nullptr;
   HWND tips_ = nullptr;
   HWND bar_ = nullptr;
+  HWND barText_ = nullptr;  // the bar's percent and time left, or its counter
   HWND verdict_ = nullptr;
+  HWND stop_ = nullptr;
+  std::string verdictSource_;  // the source box's text the verdict line speaks of
+  // Closing the window during a run stops it; the window closes once the run has unwound.
+  bool closeWhenIdle_ = false;
   std::string dropped_;
   HFONT font_ = nullptr;
   HFONT bold_ = nullptr;

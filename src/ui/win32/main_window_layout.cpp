@@ -31,6 +31,7 @@ void MainWindow::BuildControls() {
   List({232, 96, 250, 200}, f.cmbAudio);
   Edit({490, 96, 44, 23}, f.txtS2);
   Options({232, 134, 62, 22}, f.Option1);
+  Label({232, 158, 306, 18}, f.lblAudioInfo, false, true);
   Frame({554, 76, 72, 104}, f.Frame3);
   Edit({562, 96, 56, 23}, f.txtSFPS);
 
@@ -52,17 +53,22 @@ void MainWindow::BuildControls() {
                   GetModuleHandleA(nullptr), nullptr);
   Edit({14, 322, 520, 23}, f.txtProgress, true);
   Label({540, 325, 86, 20}, f.lblMulti);
-  bar_ = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | PBS_SMOOTH, 14, 352, 612, 16, window_, nullptr,
+  bar_ = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | PBS_SMOOTH, 14, 352, 440, 16, window_, nullptr,
                          GetModuleHandleA(nullptr), nullptr);
+  barText_ = CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | SS_RIGHT, 460, 352, 166, 16, window_, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(barText_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   f.txtProgress.Observe([this] { UpdateProgressBar(); });
   f.lblMulti.Observe([this] { UpdateProgressBar(); });
+  f.stepMeter.Observe([this] { UpdateProgressBar(); });
   UpdateProgressBar();
 
   // Whether the file just made plays on the consoles; hidden until a conversion finishes one.
-  verdict_ = CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | SS_LEFT | SS_ENDELLIPSIS, 14, 372, 496, 16, window_,
+  verdict_ = CreateWindowExA(0, "STATIC", nullptr, WS_CHILD | SS_LEFT | SS_ENDELLIPSIS, 14, 372, 404, 16, window_,
                              nullptr, GetModuleHandleA(nullptr), nullptr);
   SendMessageA(verdict_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   Label({14, 392, 400, 20}, f.Label3);
+  AddStop({426, 378, 88, 32});
   Push({520, 378, 106, 32}, f.Command2, true);
 }
 

@@ -28,14 +28,14 @@ UINT IconStyle(MsgIcon icon) {
 
 }  // namespace
 
-void PumpMessages(HWND mainWindow, bool dropInput) {
+void PumpMessages(HWND mainWindow, bool dropInput, HWND open) {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));
       return;
     }
-    if (dropInput && IsUserInput(message.message) && mainWindow &&
+    if (dropInput && IsUserInput(message.message) && mainWindow && (!open || message.hwnd != open) &&
         (message.hwnd == mainWindow || IsChild(mainWindow, message.hwnd))) {
       continue;
     }
@@ -88,7 +88,7 @@ void Win32WindowHost::Repaint() {
   if (window_) UpdateWindow(window_);
 }
 
-void Win32WindowHost::DoEvents() { PumpMessages(window_, busy_); }
+void Win32WindowHost::DoEvents() { PumpMessages(window_, busy_, open_); }
 
 void Win32WindowHost::SetTopmost(bool onTop) {
   if (window_) SetWindowPos(window_, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

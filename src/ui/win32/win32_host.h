@@ -10,13 +10,16 @@
 namespace parvela::win32 {
 
 // Lets pending messages run; while busy, user input aimed at the main window is dropped, so no
-// click starts a second conversion inside the first (dialogs get theirs).
-void PumpMessages(HWND mainWindow, bool dropInput);
+// click starts a second conversion inside the first (dialogs get theirs); the one control
+// named by `open` (Stop) still takes its input.
+void PumpMessages(HWND mainWindow, bool dropInput, HWND open = nullptr);
 
 class Win32WindowHost : public WindowHost {
  public:
   void Attach(HWND window) { window_ = window; }
   void SetBusy(bool busy) { busy_ = busy; }
+  // The control that takes input while busy.
+  void KeepOpenWhileBusy(HWND control) { open_ = control; }
   // A file or folder dropped on the window stands for the next dialog's answer.
   void AnswerNextFileDialog(std::string path) { nextFile_ = std::move(path); }
   void AnswerNextFolderDialog(std::string path) { nextFolder_ = std::move(path); }
@@ -31,6 +34,7 @@ class Win32WindowHost : public WindowHost {
  private:
   HWND window_ = nullptr;
   bool busy_ = false;
+  HWND open_ = nullptr;
   std::string nextFile_, nextFolder_;
 };
 

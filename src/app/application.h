@@ -65,5 +65,10 @@ std::string ExecutableFolder();
 std::string UserHomeFolder();
 // The dialogs' design-time start folder: the home folder, "C:\" on Windows.
 std::string DialogStartFolder();
+// Where the user's own configuration folders lie, without trailing separator:
+// $XDG_CONFIG_HOME (when absolute) or ~/.config; %APPDATA% on Windows.
+std::string UserConfigFolder();
+// Everything after the program name, as one path: a path with blanks may come as several words.
+std::string JoinArguments(int argc, char** argv);
 
 }  // namespace parvela

@@ -32,4 +32,14 @@ std::string UserHomeFolder() {
 
 std::string DialogStartFolder() { return UserHomeFolder(); }
 
+// A relative $XDG_CONFIG_HOME is to be ignored.
+std::string UserConfigFolder() {
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == kSep) {
+    std::string folder = xdg;
+    while (folder.size() > 1 && folder.back() == kSep) folder.pop_back();
+    return folder;
+  }
+  return UserHomeFolder() + ".config";
+}
+
 }  // namespace parvela

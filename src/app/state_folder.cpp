@@ -6,23 +6,13 @@
 
 #include "app/application.h"
 #include "fsutil/fsutil.h"
+#include "ui/window_host.h"
 
 namespace parvela {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The user's configuration folder: $XDG_CONFIG_HOME when it names an absolute path (a relative
-// one is to be ignored), otherwise the home folder's ".config".
-std::string ConfigHome() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == kSep) {
-    std::string folder = xdg;
-    while (folder.size() > 1 && folder.back() == kSep) folder.pop_back();
-    return folder;
-  }
-  return UserHomeFolder() + ".config";
-}
 
 // The tool link in the state folder; a link left by an application folder that has moved is
 // replaced.
@@ -36,7 +26,9 @@ bool LinkH264Info(const std::string& appFolder, const std::string& stateFolder) 
     fs::remove(link, ec);
   }
   fs::create_symlink(tool, link, ec);
-  return !ec;
+  if (!ec) return true;
+  // Where links need a privilege (Windows), a copy of the small tool serves as well.
+  return fs::copy_file(tool, link, fs::copy_options::overwrite_existing, ec);
 }
 
 }  // namespace
@@ -44,7 +36,7 @@ bool LinkH264Info(const std::string& appFolder, const std::string& stateFolder) 
 std::string StateFolder(const std::string& appFolder) {
   const bool systemWide = FileIsPresent(appFolder + kSep + kSystemWideMarker);
   if (!systemWide && FolderIsWritable(appFolder)) return appFolder;
-  return ConfigHome() + kSep + "parvela";
+  return UserConfigFolder() + kSep + "parvela";
 }
 
 bool PrepareStateFolder(const std::string& appFolder, const std::string& stateFolder) {
@@ -58,6 +50,23 @@ bool PrepareStateFolder(const std::string& appFolder, const std::string& stateFo
   if (!FolderExists(stateFolder)) return false;
   LinkH264Info(appFolder, stateFolder);  // only the transport-stream road needs it
   return true;
+}
+
+bool TakeWindowStateFolder(WindowHost& host, const std::string& appFolder, std::string& stateFolder,
+                           std::optional<InstanceLock>& lock) {
+  stateFolder = StateFolder(appFolder);
+  if (!PrepareStateFolder(appFolder, stateFolder)) {
+    host.MessageBox("Parvela cannot create " + stateFolder + " for its settings, log and lock.", "Parvela",
+                    MsgIcon::Critical, MsgButtons::Ok);
+    return false;
+  }
+  lock.emplace(stateFolder);
+  if (lock->Held()) return true;
+  host.MessageBox("Another Parvela run is using " + stateFolder +
+                      " (its report and settings). Close that window, or wait until its conversion has ended, "
+                      "and start Parvela again.",
+                  "Parvela", MsgIcon::Critical, MsgButtons::Ok);
+  return false;
 }
 
 }  // namespace parvela

@@ -3,49 +3,35 @@
 #include <windows.h>
 #undef MessageBox  // the window host method of that name is ours
 
+#include <optional>
 #include <string>
 
 #include "app/application.h"
 #include "app/instance_lock.h"
+#include "app/state_folder.h"
 #include "dshow/dshow.h"
 #include "process/process.h"
 #include "ui/form1.h"
 #include "ui/win32/main_window.h"
 #include "ui/win32/win32_host.h"
 
-namespace {
-
-// Everything after the program name is one path; a path with blanks may come as several words.
-std::string ArgumentText(int argc, char** argv) {
-  std::string text;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) text += ' ';
-    text += argv[i];
-  }
-  return text;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   using namespace parvela;
   win32::Win32WindowHost host;
-  // One window or command-line run per installation: they share the report and the settings.
-  InstanceLock lock(ExecutableFolder());
-  if (!lock.Held()) {
-    host.MessageBox("Another Parvela run is using " + ExecutableFolder() +
-                        " (its report and settings). Close that window, or wait until its conversion has ended, "
-                        "and start Parvela again.",
-                    "Parvela", MsgIcon::Critical, MsgButtons::Ok);
-    return 1;
-  }
+  // The window reads the settings at start and writes them when it closes, and its conversions
+  // share the report with any other run: one window or command-line run per state folder.
+  const std::string appFolder = ExecutableFolder();
+  std::string stateFolder;
+  std::optional<InstanceLock> lock;
+  if (!TakeWindowStateFolder(host, appFolder, stateFolder, lock)) return 1;
   Win32ProcessRunner runner;
   win32::PumpingSleeper sleeper(host);
-  Application app(ExecutableFolder(), UserHomeFolder(), runner, host, sleeper);
+  Application app(appFolder, UserHomeFolder(), runner, host, sleeper);
+  app.stateFolder = stateFolder;
   app.dialogFolder = DialogStartFolder();
   auto graph = CreateGraphBackend(host);
   app.graph = graph.get();
-  app.argumentText = ArgumentText(argc, argv);
+  app.argumentText = JoinArguments(argc, argv);
 
   Form1 form(app);
   win32::MainWindow window(form, host);

@@ -7,18 +7,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+# Exit status 75 when the cross compiler or wine cannot be installed (a mirror out of sync, say):
+# the last line of standard error then says why, and scripts/test.sh reports the part as not run.
+source scripts/apt.sh
+apt_install_opts=()
 packages=(g++-mingw-w64-i686 wine wine32 xvfb xauth zip file cmake make googletest nlohmann-json3-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-  $SUDO apt-get -o DPkg::Lock::Timeout=900 update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}"
+if [ -n "$(apt_missing "${packages[@]}")" ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $apt_sudo dpkg --add-architecture i386
+  if ! apt_install "${packages[@]}"; then
+    echo "The Windows toolchain could not be installed: $APT_ERROR" >&2
+    exit 75
+  fi
 fi
 
 launcher=()

@@ -21,16 +21,5 @@ packages=(
   dpkg-dev help2man lintian debootstrap
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+source "$(dirname "$0")/apt.sh"
+apt_install "${packages[@]}" || { echo "Could not install the packages Parvela needs: $APT_ERROR" >&2; exit 1; }

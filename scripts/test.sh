@@ -69,6 +69,9 @@ if [ "$status" -eq 75 ]; then
   note "Windows NOT RUN"
 elif [ "$status" -ne 0 ]; then
   fail "Windows build FAILED"
+elif [ -f build-win32/TESTS-NOT-RUN ]; then
+  not_run=$(cat build-win32/TESTS-NOT-RUN)
+  note "Windows built, its tests NOT RUN"
 else
   run_ctest Windows build-win32
 fi

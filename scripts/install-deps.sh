@@ -4,6 +4,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config git
+  # Rebuilds of the four build folders (Linux, Windows, sanitizers, fuzz) reuse what is compiled.
+  ccache
   libgtest-dev
   qt6-base-dev qt6-qpa-plugins
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

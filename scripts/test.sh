@@ -77,8 +77,7 @@ else
 fi
 rm -f "$log.win"
 
-if cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVELA_SANITIZE=ON >/dev/null &&
-   cmake --build build-sanitize -j"$jobs"; then
+if BUILD_FOLDER=build-sanitize BUILD_TYPE=Debug ./scripts/build.sh -DPARVELA_SANITIZE=ON; then
   export LSAN_OPTIONS="suppressions=$PWD/scripts/sanitizer.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
   run_ctest sanitizers build-sanitize -L 'unit|e2e'
@@ -86,8 +85,7 @@ else
   fail "sanitizers build FAILED"
 fi
 
-if cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
-     -DPARVELA_FUZZ=ON >/dev/null && cmake --build build-fuzz -j"$jobs"; then
+if BUILD_FOLDER=build-fuzz ./scripts/build.sh -DCMAKE_CXX_COMPILER=clang++-14 -DPARVELA_FUZZ=ON; then
   run_ctest fuzz build-fuzz -L fuzz
 else
   fail "fuzz build FAILED"

@@ -34,26 +34,6 @@ double RateOf(const std::string& text) {
   return std::isfinite(rate) && rate > 0 ? rate : 0;
 }
 
-struct VideoStream {
-  std::string codec;
-  double rate = 0;  // the rate its timestamps run at (ffprobe's r_frame_rate)
-};
-
-VideoStream ProbeVideo(std::string_view role, const std::string& source) {
-  std::string text;
-  RunProgramCapture(role,
-                    {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                     "stream=codec_name,r_frame_rate", "-of", "json", source},
-                    text);
-  const auto info = nlohmann::json::parse(text, nullptr, false);
-  VideoStream video;
-  if (info.is_discarded() || !info.contains("streams") || info["streams"].empty()) return video;
-  const auto& stream = info["streams"][0];
-  video.codec = stream.value("codec_name", "");
-  video.rate = RateOf(stream.value("r_frame_rate", ""));
-  return video;
-}
-
 }  // namespace
 
 size_t MencoderInputAt(const Args& args, size_t from) {
@@ -74,28 +54,69 @@ std::string MencoderOption(const Args& args, const std::string& option) {
   return {};
 }
 
+namespace {
+
+bool Has(const Args& args, const std::string& option) {
+  for (const auto& a : args) {
+    if (a == option) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool IsProgramStreamMux(const Args& args) {
-  return MencoderOption(args, "-ovc") == "copy" && MencoderOption(args, "-oac") == "copy" &&
-         MencoderOption(args, "-of") == "mpeg" && !MencoderOption(args, "-audiofile").empty() &&
-         !MencoderOption(args, "-o").empty() && MencoderInputAt(args) < args.size();
+  const bool sound = MencoderOption(args, "-oac") == "copy" && !MencoderOption(args, "-audiofile").empty();
+  return MencoderOption(args, "-ovc") == "copy" && MencoderOption(args, "-of") == "mpeg" &&
+         (sound || Has(args, "-nosound")) && !MencoderOption(args, "-o").empty() &&
+         MencoderInputAt(args) < args.size();
 }
 
 int MuxProgramStreamWithFfmpeg(std::string_view role, const Args& args, const OutputGuard& guard) {
-  std::cerr << role << ": muxed by ffmpeg: mencoder's muxer ends the sound well before its last frame" << std::endl;
-  const Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                     "-i", args[MencoderInputAt(args)], "-i", MencoderOption(args, "-audiofile"),
-                     "-map", "0:v:0", "-map", "1:a:0", "-c", "copy", "-f", "vob", MencoderOption(args, "-o")};
+  std::cerr << role << ": muxed by ffmpeg: mencoder's muxer loses the end of the sound, and all of a film of a "
+            << "few pictures" << std::endl;
+  // mencoder's program stream times only some of its pictures: the others are given theirs (its
+  // MPEG-2 has no B pictures, so each is shown one picture after it is decoded). The film starts
+  // as early as mencoder's own muxer starts it.
+  constexpr const char* kPtsFromDts = "setts=pts=if(eq(PTS\\,NOPTS)\\,DTS+DURATION\\,PTS)";
+  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+               "-fflags", "+genpts", "-i", args[MencoderInputAt(args)]};
+  const std::string audio = Has(args, "-nosound") ? "" : MencoderOption(args, "-audiofile");
+  if (!audio.empty()) argv.insert(argv.end(), {"-i", audio, "-map", "0:v:0", "-map", "1:a:0"});
+  if (audio.empty()) argv.insert(argv.end(), {"-map", "0:v:0"});
+  argv.insert(argv.end(), {"-c", "copy", "-bsf:v", kPtsFromDts, "-muxpreload", "0.2", "-muxdelay", "0.2", "-f", "vob",
+                           MencoderOption(args, "-o")});
   return RunProgramLeavingWholeFiles(role, argv, guard);
 }
 
-std::string WhyFfmpegDecodes(std::string_view role, const std::string& source, const std::string& ofps) {
-  const VideoStream video = ProbeVideo(role, source);
+VideoStream ProbeVideo(std::string_view role, const std::string& source) {
+  std::string text;
+  RunProgramCapture(role,
+                    {"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                     "stream=codec_name,r_frame_rate", "-of", "json", source},
+                    text);
+  const auto info = nlohmann::json::parse(text, nullptr, false);
+  VideoStream video;
+  if (info.is_discarded() || !info.contains("streams") || info["streams"].empty()) return video;
+  const auto& stream = info["streams"][0];
+  video.codec = stream.value("codec_name", "");
+  video.rate = RateOf(stream.value("r_frame_rate", ""));
+  return video;
+}
+
+bool TimestampsGivePictureRate(const VideoStream& video) {
+  // Above this a "rate" is the time base of the timestamps (600/1, 1000/1), not one of pictures.
+  constexpr double kHighestPictureRate = 120;
+  return video.rate > 0 && video.rate <= kHighestPictureRate;
+}
+
+std::string WhyFfmpegDecodes(const VideoStream& video, const std::string& ofps) {
   if (video.codec == "theora") return "mencoder's Theora decoding loses pictures (DRI failure)";
   if (video.codec == "prores") return "mencoder takes none of the ProRes decoder's picture formats";
   const double wanted = RateOf(ofps);
   // With -noskip mencoder keeps every picture and only retimes it: a film at another rate than
   // its source's would run faster or slower than its sound.
-  if (wanted > 0 && video.rate > 0 && std::fabs(video.rate - wanted) > 0.001 * wanted) {
+  if (wanted > 0 && TimestampsGivePictureRate(video) && std::fabs(video.rate - wanted) > 0.001 * wanted) {
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.3f", video.rate);
     return "the source's pictures run at " + std::string(rate) + " fps, and -ofps " + ofps +
@@ -104,12 +125,17 @@ std::string WhyFfmpegDecodes(std::string_view role, const std::string& source, c
   return {};
 }
 
-int RunFedByFfmpeg(std::string_view role, Args argv, size_t inputAt, const std::string& ofps,
+int RunFedByFfmpeg(std::string_view role, Args argv, size_t inputAt, const std::string& ofps, bool byTimestamps,
                    const OutputGuard& guard) {
   Args decode = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-i", argv[inputAt],
                  "-map",   "0:v:0",   "-an",          "-sn",       "-dn"};
-  // The fps filter repeats and drops pictures by their timestamps, so the film keeps its length.
-  if (!ofps.empty()) decode.insert(decode.end(), {"-vf", "fps=" + ofps});
+  if (byTimestamps && !ofps.empty()) {
+    // The fps filter repeats and drops pictures by their timestamps, so the film keeps its length.
+    decode.insert(decode.end(), {"-vf", "fps=" + ofps});
+  } else {
+    // Timestamps that tell no picture rate: every picture is kept, as mencoder keeps them.
+    decode.insert(decode.end(), {"-fps_mode", "passthrough"});
+  }
   decode.insert(decode.end(), {"-pix_fmt", "yuv420p", "-f", "yuv4mpegpipe", "-"});
   argv[inputAt] = "-";
   return RunPipedLeavingWholeFiles(role, decode, argv, guard);

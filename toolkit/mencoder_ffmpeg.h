@@ -21,12 +21,22 @@ bool IsProgramStreamMux(const Args& args);
 // That mux done by ffmpeg, after saying so on standard error.
 int MuxProgramStreamWithFfmpeg(std::string_view role, const Args& args, const OutputGuard& guard);
 
-// Why FFmpeg should decode `source` for an encode at `ofps` (mencoder's -ofps text, "" when
+// The source's first video as ffprobe gives it.
+struct VideoStream {
+  std::string codec;
+  double rate = 0;  // the rate its timestamps run at (r_frame_rate)
+};
+VideoStream ProbeVideo(std::string_view role, const std::string& source);
+// The stream's timestamps run at a rate of pictures (not of a fine time base): repeating and
+// dropping pictures by them keeps the film's length.
+bool TimestampsGivePictureRate(const VideoStream& video);
+// Why FFmpeg should decode `video` for an encode at `ofps` (mencoder's -ofps text, "" when
 // none); "" when mencoder's own decoding serves.
-std::string WhyFfmpegDecodes(std::string_view role, const std::string& source, const std::string& ofps);
+std::string WhyFfmpegDecodes(const VideoStream& video, const std::string& ofps);
 // Runs `argv` (mencoder's translated command) with its input at `inputAt` read from a pipe of
-// YUV4MPEG pictures that ffmpeg decodes from that input at `ofps`.
-int RunFedByFfmpeg(std::string_view role, Args argv, size_t inputAt, const std::string& ofps,
+// YUV4MPEG pictures that ffmpeg decodes from that input: at `ofps` by their timestamps, or
+// every picture as it comes.
+int RunFedByFfmpeg(std::string_view role, Args argv, size_t inputAt, const std::string& ofps, bool byTimestamps,
                    const OutputGuard& guard);
 
 }  // namespace parvela::toolkit

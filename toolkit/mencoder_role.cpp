@@ -170,7 +170,8 @@ int MencoderMain(const Args& args) {
     const bool encodes = !MencoderOption(args, "-ovc").empty() && MencoderOption(args, "-ovc") != "copy";
     const std::string source = encodes && inputAt < argv.size() && IsFile(argv[inputAt]) ? argv[inputAt] : "";
     const std::string ofps = MencoderOption(args, "-ofps");
-    std::string why = source.empty() ? "" : WhyFfmpegDecodes(kRole, source, ofps);
+    const VideoStream video = source.empty() ? VideoStream{} : ProbeVideo(kRole, source);
+    std::string why = source.empty() ? "" : WhyFfmpegDecodes(video, ofps);
     if (!why.empty()) {
       Tell(notes);
     } else {
@@ -178,7 +179,7 @@ int MencoderMain(const Args& args) {
     }
     if (!why.empty()) {
       std::cerr << kRole << ": FFmpeg decodes " << source << " for mencoder: " << why << std::endl;
-      code = RunFedByFfmpeg(kRole, argv, inputAt, ofps, guard);
+      code = RunFedByFfmpeg(kRole, argv, inputAt, ofps, TimestampsGivePictureRate(video), guard);
     }
   }
   if (code != 0 || guard.outputs.size() != 1 || Has(args, "-endpos")) return code;

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <thread>
 
+#include "mencoder_ffmpeg.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -98,10 +99,8 @@ bool Has(const Args& args, const std::string& option) {
   return false;
 }
 
-}  // namespace
-
-int MencoderMain(const Args& args) {
-  Notes notes;
+// The arguments with the suboptions today's mencoder refuses translated.
+Args Translated(const Args& args, Notes& notes) {
   Args argv = {"mencoder"};
   // The classic text renderer draws nothing into x264 or Xvid pictures today; libass renders
   // SRT files as well, into every encoder's picture.
@@ -121,13 +120,38 @@ int MencoderMain(const Args& args) {
       argv.push_back(a);
     }
   }
+  return argv;
+}
+
+void Tell(const Notes& notes) {
+  for (const auto& line : notes.lines) std::cerr << kRole << ": translated " << line << std::endl;
+}
+
+// An encode whose source mencoder decodes itself; "" when that went well, else why FFmpeg
+// decodes it instead (mencoder wrote a film well short of its source).
+std::string EncodeDecodingItself(Args argv, const Notes& notes, const std::string& source, const OutputGuard& guard,
+                                 int& code) {
+  Notes told = notes;
   // Today's mencoder decodes on one thread unless told otherwise; libavcodec's threaded decoding
   // gives the same pictures, and the encoder then waits for none of them.
-  if (!Has(args, "-lavdopts")) {
+  if (!Has(argv, "-lavdopts")) {
     argv.insert(argv.end(), {"-lavdopts", "threads=" + ProcessorCount()});
-    notes.Add("-lavdopts: none given -> threads=" + ProcessorCount() + ", the source decoded on every core");
+    told.Add("-lavdopts: none given -> threads=" + ProcessorCount() + ", the source decoded on every core");
   }
-  for (const auto& line : notes.lines) std::cerr << kRole << ": translated " << line << std::endl;
+  Tell(told);
+  code = RunProgramLeavingWholeFiles(kRole, argv, guard);
+  if (code != 0 || guard.outputs.size() != 1 || source.empty()) return {};
+  const std::string& output = guard.outputs.front();
+  const double expected = MediaDuration(kRole, source), made = MediaDuration(kRole, output);
+  if (!EndsEarly(made, expected) || NoRoomLeft(output)) return {};
+  char lengths[64];
+  std::snprintf(lengths, sizeof lengths, "%.2f s of %.2f s", made, expected);
+  return "mencoder's own decoding made " + std::string(lengths);
+}
+
+}  // namespace
+
+int MencoderMain(const Args& args) {
   OutputGuard guard;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-o" && i + 1 < args.size()) {
@@ -136,7 +160,28 @@ int MencoderMain(const Args& args) {
       guard.inputs.push_back(args[i]);
     }
   }
-  const int code = RunProgramLeavingWholeFiles(kRole, argv, guard);
+  Notes notes;
+  const Args argv = Translated(args, notes);
+  int code = 0;
+  if (IsProgramStreamMux(args)) {
+    code = MuxProgramStreamWithFfmpeg(kRole, args, guard);
+  } else {
+    const size_t inputAt = MencoderInputAt(argv, 1);
+    const bool encodes = !MencoderOption(args, "-ovc").empty() && MencoderOption(args, "-ovc") != "copy";
+    const std::string source = encodes && inputAt < argv.size() && IsFile(argv[inputAt]) ? argv[inputAt] : "";
+    const std::string ofps = MencoderOption(args, "-ofps");
+    const VideoStream video = source.empty() ? VideoStream{} : ProbeVideo(kRole, source);
+    std::string why = source.empty() ? "" : WhyFfmpegDecodes(video, ofps);
+    if (!why.empty()) {
+      Tell(notes);
+    } else {
+      why = EncodeDecodingItself(argv, notes, source, guard, code);
+    }
+    if (!why.empty()) {
+      std::cerr << kRole << ": FFmpeg decodes " << source << " for mencoder: " << why << std::endl;
+      code = RunFedByFfmpeg(kRole, argv, inputAt, ofps, TimestampsGivePictureRate(video), guard);
+    }
+  }
   if (code != 0 || guard.outputs.size() != 1 || Has(args, "-endpos")) return code;
   // mencoder ends with status 0 when its writes fail (a full disk, a file-size limit).
   if (!CutShort(kRole, guard.outputs.front(), guard.inputs)) return 0;

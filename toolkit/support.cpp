@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -114,12 +116,16 @@ int RunProgram(std::string_view role, const Args& argv) {
   return WaitFor(pid);
 }
 
-int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard) {
+namespace {
+
+using FileClock = std::filesystem::file_time_type::clock;
+
+// Timestamps come from a coarser clock than now(); a second of slack covers it.
+FileClock::time_point RunStart() { return FileClock::now() - std::chrono::seconds(1); }
+
+// Removes each of the guard's outputs written since `start` that is none of its inputs.
+void RemoveUnfinished(std::string_view role, const OutputGuard& guard, FileClock::time_point start) {
   namespace fs = std::filesystem;
-  // Timestamps come from a coarser clock than now(); a second of slack covers it.
-  const auto start = fs::file_time_type::clock::now() - std::chrono::seconds(1);
-  const int code = RunProgram(role, argv);
-  if (code < guard.failureFrom) return code;
   for (const std::string& output : guard.outputs) {
     std::error_code ec;
     if (!fs::is_regular_file(output, ec) || fs::last_write_time(output, ec) < start || ec) continue;
@@ -129,6 +135,35 @@ int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const O
     fs::remove(output, ec);
     std::cerr << role << ": removed the unfinished " << output << std::endl;
   }
+}
+
+}  // namespace
+
+int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard) {
+  const auto start = RunStart();
+  const int code = RunProgram(role, argv);
+  if (code >= guard.failureFrom) RemoveUnfinished(role, guard, start);
+  return code;
+}
+
+int RunPipedLeavingWholeFiles(std::string_view role, const Args& producer, const Args& consumer,
+                              const OutputGuard& guard) {
+  const auto start = RunStart();
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return Fail(role, "cannot create a pipe", kNotInstalled);
+  pid_t from = 0, to = 0;
+  const int started = Spawn(role, producer, fds[1], fds[0], from);
+  int code = started ? started : Spawn(role, consumer, fds[0], fds[1], to, STDIN_FILENO);
+  close(fds[0]);
+  close(fds[1]);
+  const int produced = started ? started : WaitFor(from);
+  if (!code) code = WaitFor(to);
+  // A consumer that ends well after a failed producer made a film of what it was given.
+  if (code == 0 && produced != 0) {
+    Fail(role, producer[0] + " failed (exit status " + std::to_string(produced) + ")", produced);
+    code = produced;
+  }
+  if (code >= guard.failureFrom) RemoveUnfinished(role, guard, start);
   return code;
 }
 
@@ -159,15 +194,42 @@ void TellFfmpegDuration(double seconds) {
 
 void TellFfmpegTime(double seconds) { std::cerr << "size=N/A time=" << ClockOf(seconds) << " bitrate=N/A\r" << std::flush; }
 
-bool CutShort(std::string_view role, const std::string& output, const std::vector<std::string>& inputs) {
+double ShortestRunningTime(std::string_view role, const std::vector<std::string>& inputs) {
   double shortest = 0;
   for (const std::string& input : inputs) {
     const double seconds = MediaDuration(role, input);
     if (seconds > 0 && (shortest == 0 || seconds < shortest)) shortest = seconds;
   }
-  const double made = MediaDuration(role, output);
+  return shortest;
+}
+
+bool EndsEarly(double made, double expected) {
   // A raw stream has no running time to read. Muxers may drop the last few tenths of a second.
-  if (shortest == 0 || made == 0 || made >= shortest - (0.5 + 0.01 * shortest)) return false;
+  return expected > 0 && made > 0 && made < expected - (0.5 + 0.01 * expected);
+}
+
+bool NoRoomLeft(const std::string& output) {
+  // Writes fail a block or a muxer's buffer short of the end: what is left then is less than this.
+  constexpr unsigned long long kSlack = 4ull << 20;
+  struct statvfs disk;
+  if (statvfs(FolderOf(output).c_str(), &disk) == 0) {
+    // root may fill the blocks kept back for it.
+    const unsigned long long blocks = geteuid() == 0 ? disk.f_bfree : disk.f_bavail;
+    if (blocks * disk.f_frsize < kSlack) return true;
+  }
+  struct rlimit limit;
+  struct stat st;
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || stat(output.c_str(), &st) != 0) {
+    return false;
+  }
+  return static_cast<unsigned long long>(st.st_size) + kSlack >= limit.rlim_cur;
+}
+
+bool CutShort(std::string_view role, const std::string& output, const std::vector<std::string>& inputs) {
+  const double shortest = ShortestRunningTime(role, inputs);
+  const double made = MediaDuration(role, output);
+  // A film shorter than its source's last timestamps with room to spare was written whole.
+  if (!EndsEarly(made, shortest) || !NoRoomLeft(output)) return false;
   Fail(role, output + " ends after " + std::to_string(made) + " s of " + std::to_string(shortest) +
                  " s: the disk may be full");
   return true;

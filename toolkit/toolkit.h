@@ -57,6 +57,10 @@ struct OutputGuard {
 // RunProgram, and when the program fails, removes each of `outputs` it wrote to: regular files
 // changed since the start that are none of `inputs`.
 int RunProgramLeavingWholeFiles(std::string_view role, const Args& argv, const OutputGuard& guard);
+// The same for `producer | consumer`: the consumer's exit code, or the producer's when the
+// consumer succeeded on what a failed producer gave it.
+int RunPipedLeavingWholeFiles(std::string_view role, const Args& producer, const Args& consumer,
+                              const OutputGuard& guard);
 // The running time ffprobe gives a media file, in seconds; 0 when it gives none.
 // `announce` false leaves the ffprobe run out of the role's account of what it runs (a look
 // that only serves the progress it reports).
@@ -65,8 +69,15 @@ double MediaDuration(std::string_view role, const std::string& path, bool announ
 // "  Duration: 00:01:02.50, start: 0.000000" line, then "time=00:00:31.25" lines redrawn.
 void TellFfmpegDuration(double seconds);
 void TellFfmpegTime(double seconds);
+// The shortest running time of `inputs`, of those that have one; 0 when none has.
+double ShortestRunningTime(std::string_view role, const std::vector<std::string>& inputs);
+// A film of `made` seconds ends well before the `expected` ones (both known).
+bool EndsEarly(double made, double expected);
+// The disk (or the file-size limit) has no room left for `output` to grow: its writes failed.
+bool NoRoomLeft(const std::string& output);
 // True, after an error message, when `output` ends well before the shortest of `inputs` that
-// has a running time: what a tool that goes on after failed writes leaves.
+// has a running time and the disk has no room left: what a tool that goes on after failed writes
+// leaves. A film cut short by its source's own timestamps is not one.
 bool CutShort(std::string_view role, const std::string& output, const std::vector<std::string>& inputs);
 // The same, with the program's standard output collected into `out` (small outputs only).
 int RunProgramCapture(std::string_view role, const Args& argv, std::string& out, bool announce = true);

@@ -99,9 +99,12 @@ void Conversion::ReencodeH264() {
   if (f.chkVob.Checked()) RenameFile(Out("movie.h264"), Out("movie_raw.h264"));
   Delete("movie_video.h264");
   // The re-encoding skipped the extraction, yet the transport-stream road and the MP4 road's
-  // Vorbis path take the audio track the combined extraction would have left.
+  // Vorbis path take the audio track the combined extraction would have left; so do the other
+  // formats FFmpeg decodes from the extracted file (PCM, FLAC, Opus, ...).
   if (f.audioExt == "ogg" || f.chkFF.Checked() || f.chkVob.Checked()) {
     Run(MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(f.txtS2.Text(), ExtractedAudio())}));
+  } else if (FfmpegDecodes() && !Silent()) {
+    Run(AudioExtractLine());
   }
   f.fpsArg = f.fpsText;
 }

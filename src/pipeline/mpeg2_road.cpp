@@ -2,6 +2,8 @@
 // to MPEG-2 in movie.mpg (subtitles burnt in on request), and mencoder muxes both into a
 // program stream named after the source, dots kept.
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
@@ -23,7 +25,35 @@ constexpr const char* kLavcNoSubs =
     " -of mpeg -ovc lavc -lavcopts threads=4:vcodec=mpeg2video:vrc_buf_size=1600:vrc_maxrate=14900:"
     "vbitrate=14900:keyint=15:autoaspect:dia=2:trell:mv0 -ofps ";
 
+// The rates an MPEG-2 sequence header has a code for, as MakeFpsArg writes them.
+struct Mpeg2Rate {
+  double value;
+  const char* arg;
+};
+constexpr Mpeg2Rate kMpeg2Rates[] = {{24000.0 / 1001, "24000/1001"}, {24, "24"},
+                                     {25, "25"},                     {30000.0 / 1001, "30000/1001"},
+                                     {30, "30"},                     {50, "50"},
+                                     {60000.0 / 1001, "60000/1001"}, {60, "60"}};
+
+// "30000/1001", "25" or "29.833" as a number; 0 when it is none.
+double RateOf(const std::string& arg) {
+  char* end = nullptr;
+  double value = std::strtod(arg.c_str(), &end);
+  if (*end == '/') value /= std::strtod(end + 1, nullptr);
+  return std::isfinite(value) ? value : 0;
+}
+
 }  // namespace
+
+std::string Mpeg2FpsArg(const std::string& fpsArg) {
+  const double rate = RateOf(fpsArg);
+  const Mpeg2Rate* nearest = &kMpeg2Rates[0];
+  for (const Mpeg2Rate& legal : kMpeg2Rates) {
+    if (fpsArg == legal.arg) return fpsArg;
+    if (std::fabs(legal.value - rate) < std::fabs(nearest->value - rate)) nearest = &legal;
+  }
+  return nearest->arg;
+}
 
 std::string Conversion::Mpeg2EncodeLine(SubtitleSource source) const {
   const std::string mencoder = Quoted(f.tools.mencoderPath);
@@ -52,7 +82,9 @@ std::string Conversion::Mpeg2MuxLine(const std::string& target) const {
 void Conversion::Mpeg2RecodeRoad() {
   if (!ConvertAudioToAc3(ChainRoad::Mpeg2)) return;
   if (f.audioExt != "ac3") Progress("Encoding mpeg2.");  // the chain returned early for AC-3
-  f.fpsArg = MakeFpsArg(f.fpsText);
+  // MPEG-2 has codes for eight rates only: any other is encoded at the nearest of them, the
+  // encoder repeating or dropping pictures so that the film keeps its length.
+  f.fpsArg = Mpeg2FpsArg(MakeFpsArg(f.fpsText));
   Progress("Encoding Mpeg2");
   app.host.Repaint();
   Run(Mpeg2EncodeLine(ChooseSubtitleSource()));

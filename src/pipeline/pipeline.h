@@ -9,6 +9,9 @@ namespace parvela {
 // The frame-rate argument for encoders and the muxer: "23.976" -> "24000/1001",
 // "29.970" -> "30000/1001", "25.000" -> "25".
 std::string MakeFpsArg(const std::string& fpsText);
+// The MPEG-2 encoder's rate: a MakeFpsArg result MPEG-2 has a code for stays as it is; any other
+// ("29.833", "10.13", "15") becomes the nearest rate with a code ("30000/1001", "24000/1001").
+std::string Mpeg2FpsArg(const std::string& fpsArg);
 
 // mkvextract's command line: the tool, " tracks ", the trimmed source, and each track
 // argument after one blank.

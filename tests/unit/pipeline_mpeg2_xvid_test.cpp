@@ -131,6 +131,24 @@ TEST_F(Reencode, Mpeg2LinesForEachSubtitleSource) {
   EXPECT_EQ(MencoderLines()[1], mux);
 }
 
+// A rate MPEG-2 has no code for is encoded at the nearest one that has; Xvid takes it as it is.
+TEST_F(Reencode, Mpeg2RateWithoutACodeBecomesTheNearestLegalOne) {
+  const std::string head = Mencoder() + " -nosound -o " + Q(O + "movie.mpg") + kLavcC;
+  const std::string tail = " -vf harddup " + Q(source) + " -mc 0 -noskip";
+  for (const auto& [typed, encoded] : std::vector<std::pair<std::string, std::string>>{
+           {"29.833", "30000/1001"}, {"10.130", "24000/1001"}, {"15.000", "24000/1001"},
+           {"27.000", "25"},         {"57.000", "60000/1001"}, {"600.000", "60"}, {"23.976", "24000/1001"}}) {
+    fx.form.txtSFPS.SetText(typed);
+    Convert(0);
+    EXPECT_EQ(MencoderLines()[0], head + encoded + tail) << typed;
+  }
+  fx.form.txtSFPS.SetText("29.833");
+  Convert(2);
+  EXPECT_EQ(MencoderLines()[0], Mencoder() + "  -of avi -o " + Q(O + "movie.avi") +
+                                    " -ovc xvid -xvidencopts bitrate=8000" + kXvidOpts + "29.833 -vf harddup -nosound " +
+                                    Q(source) + " -mc 0 -noskip");
+}
+
 TEST_F(Reencode, Mpeg2ProgressCleanUpAndTheUsersMp4) {
   WriteFile(O + "movie.mp4", "the user's film");
   Convert(0);  // AC-3: the chain returns early, without "Encoding mpeg2."

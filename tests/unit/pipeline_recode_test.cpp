@@ -82,6 +82,25 @@ TEST_F(Recode, H264WithoutSubtitlesThenTheMp4Road) {
   EXPECT_EQ(fx.form.fpsArg, "24000/1001");  // the MP4 road's own MakeFpsArg after fpsArg went back
 }
 
+// The re-encoding skips the combined extraction: a track FFmpeg decodes (FLAC here) is still
+// taken out for the MP4 road's encoder.
+TEST_F(Recode, H264WithAudioFfmpegDecodesExtractsTheTrack) {
+  fx.app.sourceInfo.audioTracks[0] = {" eng", "", "2", "A_FLAC", 2, ""};
+  fx.form.cmbAudio.Clear();
+  fx.form.cmbAudio.AddItem(" eng");
+  fx.form.cmbAudio.SetListIndex(0);
+  fx.form.cmdConv.SetListIndex(1);
+  fx.form.Command2_Click();
+  const std::string ff = Q(A + "/FFMpeg/FFmpeg.exe");
+  EXPECT_EQ(fx.runner.Lines(),
+            (Lines{Mencoder() + X264Middle() + " -mc 0 -noskip",
+                   Q(A + "/MKVToolnix/mkvextract.exe") + " tracks " + Q(source) + " 2:" + Q(O + "movie.flac"),
+                   ff + " -f flac -i " + Q(O + "movie.flac") + " -acodec libfaac -ac 2 -rematrix_maxval 1.0 -ab 224kb " +
+                       Q(O + "movie.aac"),
+                   Q(A + "/MP4Box/MP4Box.exe") + " -add " + Q(O + "movie.aac") + " -add " +
+                       Q(O + "movie.h264:fps=24000/1001") + " " + Q(O + "My_Film.mp4") + " -tmp " + Q(out.path())}));
+}
+
 TEST_F(Recode, H264SubtitleSourcesInTheirOrder) {
   fx.form.cmdConv.SetListIndex(1);
   EmbedSubs();

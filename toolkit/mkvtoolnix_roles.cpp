@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "ffmpeg_extract.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -59,6 +60,7 @@ int MkvextractMain(const Args& args) {
 
   Args argv = {"mkvextract", source, mode};
   OutputGuard guard{{}, {source}, 2};
+  std::vector<TrackTarget> targets;
   bool modeSeen = false, sourceSeen = false;
   for (const auto& a : args) {
     if (!modeSeen && a == mode) {
@@ -74,12 +76,14 @@ int MkvextractMain(const Args& args) {
     if (numbered && !IsOption(a) && colon != std::string::npos && ToTrackId(std::string_view(a).substr(0, colon), id)) {
       argv.push_back(id + a.substr(colon));
       guard.outputs.push_back(a.substr(colon + 1));
+      targets.push_back({static_cast<unsigned>(std::stoul(id)) + 1, a.substr(colon + 1)});
     } else {
       argv.push_back(a);
     }
   }
   // mkvextract exits 1 for warnings, with its files written.
-  return RunProgramLeavingWholeFiles(kRole, argv, guard);
+  const int code = RunProgramLeavingWholeFiles(kRole, argv, guard);
+  return mode == "tracks" ? ExtractMissingWithFfmpeg(kRole, source, targets, code) : code;
 }
 
 // mkvmerge: the numbers after -d, -a and -s (and their long forms) are shifted.

@@ -1,12 +1,17 @@
 // x264_checker "<source.mkv>" "<report>": judges the first video track's H.264 sequence
-// parameter set, read from the track header alone (its avcC record), and its frame rate
-// against what the consoles decode at level 4.1, whatever level the stream announces.
+// parameter set (from the track header, or from the first frame when the header has none) and
+// its frame rate (the default duration's, or the average of its timestamps when it names none)
+// by the rules the finished file is judged by, with the level rewritten to 4.1 as the remux does.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
-#include "streams/h264_sps.h"
+#include "analysis/analysis.h"
 #include "matroska_header.h"
+#include "playability/playability.h"
+#include "streams/h264_sps.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -15,17 +20,37 @@ namespace {
 
 constexpr const char* kRole = "x264_checker";
 
+// The highest level both consoles decode; a stream labelled above it is rewritten to it.
+constexpr int kLevel41 = 41;
+
 const char* Verdict(bool ok) { return ok ? "[OK]" : "[FAILED]"; }
 
-// Level 4.1, the highest level both consoles decode: its largest frame and its macroblock rate.
-constexpr unsigned kMaxWidth = 1920, kMaxHeight = 1080;
-constexpr double kLevel41MbRate = 245760;  // MaxMBPS: 1920x1088 at 30 frames a second
+// The rate a variable-rate track is muxed at, as inspection measures it: the average of the
+// timestamps mkvextract lists. 0 when the track has fewer than two frames.
+double MeasuredRate(const std::string& source, size_t trackIndex, const std::string& report) {
+  const std::string timestamps = report + ".timestamps";
+  std::string ignored;
+  RunProgramCapture(kRole, {"mkvextract", source, "timestamps_v2", std::to_string(trackIndex) + ":" + timestamps},
+                    ignored);
+  const std::string rate = AverageFrameRate(timestamps);
+  std::remove(timestamps.c_str());
+  return rate.empty() ? 0 : std::atof(rate.c_str());
+}
 
-// Frames a second from the track's default duration; 0 when the track names none. The track of
-// an interlaced stream may time fields: 50 of them are 25 frames.
-double FrameRate(const MatroskaTrack& track, const Sps& s) {
-  const double rate = track.defaultDuration ? 1e9 / static_cast<double>(track.defaultDuration) : 0;
-  return !s.frameMbsOnly && rate > 31 ? rate / 2 : rate;
+// Frames (or fields) a second, as the finished file will be timed; 0 when unknown.
+double FrameRate(const MatroskaTrack& track, size_t trackIndex, const std::string& source, const std::string& report) {
+  if (track.defaultDuration) return 1e9 / static_cast<double>(track.defaultDuration);
+  return MeasuredRate(source, trackIndex, report);
+}
+
+// A track without codec private data (a browser's recording) carries its parameter sets in its
+// frames: ffmpeg hands over the first one as an Annex B stream.
+std::optional<Sps> SpsFromFirstFrame(const std::string& source) {
+  std::string frame;
+  RunProgramCapture(kRole, {"ffmpeg", "-nostdin", "-v", "error", "-i", "file:" + source, "-map", "0:v:0", "-c:v",
+                            "copy", "-frames:v", "1", "-f", "h264", "-"},
+                    frame);
+  return SpsFromByteStream(frame);
 }
 
 std::string Fixed(double value, int decimals) {
@@ -34,46 +59,36 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
-// One line for each reason the consoles cannot decode the stream, even after the level byte is
-// rewritten to 4.1; none when they can.
+// One line for each limit the remuxed stream breaks on a console, worded as the verdict on the
+// finished file words it (an interlaced stream timed by its fields is judged by its frames
+// there too); none when some console plays it.
 std::vector<std::string> Reasons(const Sps& s, double fps) {
+  playability::Stream stream;
+  stream.kind = playability::Stream::Kind::Video;
+  stream.codec = "h264";
+  stream.profile = ProfileName(s.profileIdc);
+  stream.level = std::min(s.levelIdc, kLevel41);
+  stream.width = static_cast<int>(s.Width());
+  stream.height = static_cast<int>(s.Height());
+  stream.refFrames = static_cast<int>(s.maxNumRefFrames);
+  stream.fps = fps;
+  stream.interlaced = !s.frameMbsOnly;
+  playability::MediaFile file;
+  file.container = playability::Container::Mp4;
+  file.streams.push_back(stream);
+  const playability::Verdict verdict = playability::Judge(file);
   std::vector<std::string> reasons;
-  const bool profileOk = s.profileIdc == 66 || s.profileIdc == 77 || s.profileIdc == 100;
-  if (!profileOk) {
-    reasons.push_back("reason: profile " + std::string(ProfileName(s.profileIdc)) + " (profile_idc " +
-                      std::to_string(s.profileIdc) + "), the consoles decode Baseline, Main and High only");
-  }
-  if (s.bitDepthLuma != 8 || s.bitDepthChroma != 8) {
-    reasons.push_back("reason: bit depth " + std::to_string(s.bitDepthLuma) + " (chroma " +
-                      std::to_string(s.bitDepthChroma) + "), the consoles decode 8 bits only");
-  }
-  if (s.chromaFormatIdc != 1) {
-    static const char* kChroma[] = {"4:0:0", "4:2:0", "4:2:2", "4:4:4"};
-    reasons.push_back("reason: chroma " + std::string(s.chromaFormatIdc < 4 ? kChroma[s.chromaFormatIdc] : "other") +
-                      ", the consoles decode 4:2:0 only");
-  }
-  if (s.Width() > kMaxWidth || s.Height() > kMaxHeight) {
-    reasons.push_back("reason: frame " + std::to_string(s.Width()) + "x" + std::to_string(s.Height()) +
-                      " larger than 1920x1080");
-  }
-  const double mbRate = s.FrameMbs() * fps;
-  if (mbRate > kLevel41MbRate) {
-    reasons.push_back("reason: " + Fixed(mbRate, 0) + " macroblocks a second at " + Fixed(fps, 3) +
-                      " frames a second, above level 4.1's 245760");
-  }
-  const unsigned dpb = Level41DpbFrames(s);
-  if (s.maxNumRefFrames > dpb) {
-    reasons.push_back("reason: " + std::to_string(s.maxNumRefFrames) + " reference frames, the level 4.1 buffer holds " +
-                      std::to_string(dpb));
+  if (verdict.PlaysAnywhere()) return reasons;
+  for (const auto& console : verdict.consoles) {
+    for (const auto& reason : console.reasons) reasons.push_back("reason: " + console.console + ": " + reason);
   }
   return reasons;
 }
 
 // The report's last line is the verdict Parvela reads: "dpb check: [FAILED]" for every stream
 // the consoles cannot decode, whatever the reason.
-std::vector<std::string> Findings(const MatroskaTrack& track, const Sps& s) {
+std::vector<std::string> Findings(const MatroskaTrack& track, const Sps& s, double fps) {
   const unsigned dpb = Level41DpbFrames(s);
-  const double fps = FrameRate(track, s);
   std::vector<std::string> lines = {
       "video track: " + std::to_string(track.number) + " (" + track.codecId + ")",
       "profile: " + std::string(ProfileName(s.profileIdc)) + " (profile_idc " + std::to_string(s.profileIdc) + ")",
@@ -108,11 +123,12 @@ int FailWithReport(const std::string& report, const std::string& message, int co
   return Fail(kRole, message, code);
 }
 
-const MatroskaTrack* FirstVideoTrack(const MatroskaHeader& header) {
-  for (const auto& track : header.tracks) {
-    if (TrackTypeName(track.type) == "video") return &track;
+// The first video track's place in the header, counted from 0 as mkvextract counts; -1 when none.
+int FirstVideoTrack(const MatroskaHeader& header) {
+  for (size_t i = 0; i < header.tracks.size(); ++i) {
+    if (TrackTypeName(header.tracks[i].type) == "video") return static_cast<int>(i);
   }
-  return nullptr;
+  return -1;
 }
 
 }  // namespace
@@ -129,12 +145,18 @@ int X264CheckerMain(const Args& args) {
   MatroskaHeader header;
   std::string error;
   if (!ReadMatroskaHeader(source, header, error)) return FailWithReport(report, error, kUsageError);
-  const MatroskaTrack* track = FirstVideoTrack(header);
-  if (!track) return FailWithReport(report, "no video track in " + source, kUsageError);
-  std::optional<Sps> sps = SpsFromAvcC(track->codecPrivate);
+  const int index = FirstVideoTrack(header);
+  if (index < 0) return FailWithReport(report, "no video track in " + source, kUsageError);
+  const MatroskaTrack& track = header.tracks[static_cast<size_t>(index)];
+  std::optional<Sps> sps = SpsFromAvcC(track.codecPrivate);
+  if (!sps) {
+    std::cerr << kRole << ": the track header holds no parameter set; reading them from the first frame" << std::endl;
+    sps = SpsFromFirstFrame(source);
+  }
   if (!sps) return FailWithReport(report, "no H.264 sequence parameter set in the first video track", kUsageError);
+  const double fps = FrameRate(track, static_cast<size_t>(index), source, report);
   std::vector<std::string> lines = {"x264_checker: " + source};
-  for (auto& line : Findings(*track, *sps)) lines.push_back(std::move(line));
+  for (auto& line : Findings(track, *sps, fps)) lines.push_back(std::move(line));
   if (!WriteLines(report, lines)) return Fail(kRole, "cannot write the report " + report);
   return 0;
 }

@@ -9,6 +9,8 @@
 namespace parvela {
 
 class Form1;
+struct Application;
+struct SourceInfo;
 
 // Reads the report at app.InfoReportPath(), replaces app.sourceInfo, sets the window's track
 // fields, appends the report and its findings to the debug log and deletes the report (a
@@ -48,5 +50,32 @@ std::string AudioTrackSummary(const std::string& codecId, int channels, const st
 // The average frame rate of a track from mkvextract's timestamp file (format v2): the frames
 // after the first over the time they span, "%.3f"; empty when there are fewer than two frames.
 std::string AverageFrameRate(const std::string& timestampFile);
+
+// One stream of the source as ffprobe met it in the first seconds.
+struct ProbedStream {
+  std::string type;   // "video", "audio", "subtitle", ... ; empty for an index ffprobe did not list
+  std::string codec;  // ffprobe's codec name; "unknown" for a format FFmpeg does not know
+  int channels = 0;
+  int packets = 0;    // read in the first seconds
+  int frames = 0;     // decoded from them (of the video, the pictures a decoder starts at)
+};
+
+// FFmpeg's account of a source, indexed as ffprobe counts streams (a track's number less one).
+struct SourceProbe {
+  bool ran = false;   // the application folder has ffprobe
+  bool read = false;  // ffprobe read the file and found streams in it
+  std::vector<ProbedStream> streams;
+  // The stream at `index` when it is of `type`; null otherwise.
+  const ProbedStream* Stream(size_t index, const char* type) const;
+};
+
+// The ffprobe line of the probe, the report going to `reportPath`.
+std::string ProbeLine(const std::string& ffprobePath, const std::string& reportPath, const std::string& source);
+// Runs ffprobe on the source's first seconds; not run (`ran` false) without ffprobe.
+SourceProbe ProbeSource(Application& app, const std::string& source);
+
+// Whether some road can convert the source's video: it has a road of its own, the codec table
+// knows the format, or FFmpeg decoded a picture of it.
+bool VideoIsConvertible(const SourceInfo& info);
 
 }  // namespace parvela

@@ -1,6 +1,7 @@
 // Source inspection: mkvinfo describes the source, the parser reads the report, and for H.264
 // the checker decides whether the stream must be re-encoded.
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "analysis/analysis.h"
@@ -110,6 +111,64 @@ void MeasureFrameRate(Form1& form, const std::string& source) {
                  "Variable frame rate on track " + form.txtS1.Text() + ": average " + rate + " fps");
 }
 
+// Ends an inspection that found nothing to convert, saying why.
+bool Refuse(Form1& form, const std::string& problem, const std::string& text) {
+  form.inspectionProblem = problem;
+  form.app.sourceInfo.videoKind.clear();
+  ShowInspectionError(form.app, text + " Nothing can be converted.");
+  return false;
+}
+
+const ProbedStream* ProbedVideo(const Form1& form, const SourceProbe& probe) {
+  const int track = std::atoi(form.txtS1.Text().c_str());
+  if (const ProbedStream* chosen = track > 0 ? probe.Stream(static_cast<size_t>(track - 1), "video") : nullptr) {
+    return chosen;
+  }
+  for (size_t i = 0; i < probe.streams.size(); ++i) {
+    if (probe.streams[i].type == "video") return &probe.streams[i];
+  }
+  return nullptr;
+}
+
+// A track that gave no sound in the first seconds although FFmpeg read it, or that lacks what a
+// decoder needs (its channel count, a known format); a track that merely starts later is not one.
+bool Undecodable(const ProbedStream& s) {
+  return s.frames == 0 && (s.packets > 0 || s.channels == 0 || s.codec == "unknown");
+}
+
+void MarkUndecodableAudio(Form1& form, const SourceProbe& probe) {
+  for (int i = 0; i < form.cmbAudio.ListCount() && i < kTrackRows; ++i) {
+    AudioTrackRow& row = form.app.sourceInfo.audioTracks[static_cast<size_t>(i)];
+    const int track = std::atoi(row.trackNumber.c_str());
+    const ProbedStream* s = track > 0 ? probe.Stream(static_cast<size_t>(track - 1), "audio") : nullptr;
+    row.undecodable = s && Undecodable(*s);
+  }
+}
+
+// What FFmpeg makes of the source: a film without a single picture is refused here, before any
+// tool of the conversion runs. False after the message.
+bool ProbeAndRefuseWithoutPicture(Form1& form, const std::string& source) {
+  const SourceProbe probe = ProbeSource(form.app, source);
+  if (!probe.ran) return true;
+  if (!probe.read) {
+    // mkvextract may still take out a video that needs no decoding; any other must be decoded.
+    if (!form.app.sourceInfo.videoKind.empty()) return true;
+    return Refuse(form, "cannot be read by FFmpeg",
+                  source + " cannot be read by FFmpeg (it may be damaged or end after its header), so its video "
+                           "cannot be decoded.");
+  }
+  const ProbedStream* video = ProbedVideo(form, probe);
+  const bool anySound = std::any_of(probe.streams.begin(), probe.streams.end(),
+                                    [](const ProbedStream& s) { return s.type == "audio" && s.packets > 0; });
+  if (video && video->packets == 0 && video->frames == 0 && !anySound) {
+    return Refuse(form, "holds no picture",
+                  source + " holds no picture: its video track has no frame (the file may end after its header).");
+  }
+  form.app.sourceInfo.ffmpegDecodesVideo = video && video->frames > 0;
+  MarkUndecodableAudio(form, probe);
+  return true;
+}
+
 }  // namespace
 
 bool ReadCheckerVerdict(Form1& form) {
@@ -161,9 +220,11 @@ bool Form1::Inspect(const std::string& sourcePath) {
   // A report without any video track may be no Matroska file at all.
   const bool anyVideo = !app.sourceInfo.videoKind.empty() || !app.sourceInfo.videoCodec.empty();
   if (!anyVideo && RefusedAsNotMatroska(*this, source)) return false;
+  if (!anyVideo) return Refuse(*this, "has no video track", source + " has no video track: there is no picture to convert.");
+  if (!ProbeAndRefuseWithoutPicture(*this, source)) return false;
   inspectedSource = source;
   // Only video that some road converts needs its rate.
-  const bool convertible = !app.sourceInfo.videoKind.empty() || FindNotedVideoCodec(app.sourceInfo.videoCodec);
+  const bool convertible = VideoIsConvertible(app.sourceInfo);
   if (app.sourceInfo.videoRateMissing && convertible) MeasureFrameRate(*this, source);
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1") {
@@ -172,7 +233,7 @@ bool Form1::Inspect(const std::string& sourcePath) {
     chkFF.SetEnabled(false);
   } else if (kind == "avc") {
     CheckAvcPlayability(*this, source);
-  } else if (kind.empty() && FindNotedVideoCodec(app.sourceInfo.videoCodec)) {
+  } else if (kind.empty() && VideoIsConvertible(app.sourceInfo)) {
     SetRecode(*this, 1);  // no console plays it as it is: the chosen target is made from it
   }
   return true;

@@ -15,6 +15,7 @@ struct AudioTrackRow {
   std::string codecId{};    // the Matroska codec ID ("A_FLAC"): finds the track's codec row
   int channels = 0;         // 0 when the report names none
   std::string name{};       // the track's own name, when the file gives one
+  bool undecodable = false; // FFmpeg read the track's first seconds and decoded no sound from them
 };
 
 struct SubtitleTrackRow {
@@ -32,6 +33,9 @@ struct SourceInfo {
   // The first video track has no default duration (variable frame rate): its rate is not in
   // the report, and inspection measures the average from the track's timestamps.
   bool videoRateMissing = false;
+  // FFmpeg decoded a picture of the first video track (asked at inspection when ffprobe is in
+  // the application folder).
+  bool ffmpegDecodesVideo = false;
   // Audio tracks in the report, listed or not (a VfW or MPEG-2 source lists none); -1 before
   // any report was read.
   int audioTrackCount = -1;

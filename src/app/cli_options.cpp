@@ -62,6 +62,11 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
     } else if (a == "--audio") {
       std::string n;
       if (!TakeValue(args, i, n, error)) return false;
+      o.audioNone = n == "none";
+      if (o.audioNone) {
+        o.audio = 0;
+        continue;
+      }
       o.audio = n.size() <= 2 && !n.empty() && std::all_of(n.begin(), n.end(), ::isdigit) ? std::stoi(n) : 0;
       if (o.audio < 1 || o.audio > kTrackRows) {
         error = "--audio takes the number of an audio track, 1 to " + std::to_string(kTrackRows);
@@ -109,7 +114,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
     error = "--subs, --sub-track and --srt-beside exclude each other";
     return false;
   }
-  if (o.audio != 0 && !o.audioLang.empty()) {
+  if ((o.audio != 0 || o.audioNone) && !o.audioLang.empty()) {
     error = "--audio and --audio-lang exclude each other";
     return false;
   }
@@ -138,6 +143,7 @@ std::string CliUsage() {
          "      --sub-track N         burn the source's Nth subtitle track into re-encoded video\n"
          "      --srt-beside          burn the SRT file named like the source, beside it\n"
          "      --audio N             convert the source's Nth audio track (as --tracks lists them)\n"
+         "      --audio none          convert the picture alone, without the source's sound\n"
          "      --audio-lang CODE     convert the first audio track in this language (eng, jpn, ...)\n"
          "  -v, --verbose             show the tools' own output\n"
          "  -h, --help                show this text\n"
@@ -213,7 +219,14 @@ bool ChooseAudio(const CliOptions& o, Form1& form, std::string& error) {
   return true;
 }
 
+// The sound left out on request: every road then makes the film as for a source without audio.
+void LeaveOutSound(Form1& form) {
+  form.app.sourceInfo.audioTrackCount = 0;
+  form.txtS2.SetText("");
+}
+
 bool ApplyAudioChoice(const CliOptions& o, Form1& form, const std::string& source, bool* usageError) {
+  if (o.audioNone) LeaveOutSound(form);
   if (o.audio == 0 && o.audioLang.empty()) return true;
   std::string error;
   if (ChooseAudio(o, form, error)) return true;
@@ -258,7 +271,7 @@ void ApplyCliOptions(const CliOptions& o, Form1& form, bool* usageError) {
   if (o.vob >= 0) form.chkVob.SetValue(o.vob);
   if (o.fps25) form.chk25.SetValue(1);
   ApplyRecodeAndSubtitles(o, form, "");
-  const bool audio = o.audio != 0 || !o.audioLang.empty();
+  const bool audio = o.audio != 0 || o.audioNone || !o.audioLang.empty();
   if (!o.recode.empty() || !o.subs.empty() || o.subTrack != 0 || o.srtBeside || audio) {
     form.app.afterInspection = [o, &form, usageError](const std::string& source) {
       ApplyRecodeAndSubtitles(o, form, source);

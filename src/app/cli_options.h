@@ -25,6 +25,7 @@ struct CliOptions {
   int subTrack = 0;          // --sub-track N: the Nth subtitle track the source lists (1-based), 0 none
   bool srtBeside = false;    // --srt-beside: the SRT file named like the source, beside it
   int audio = 0;             // --audio N: the Nth audio track the source lists (1-based), 0 none
+  bool audioNone = false;    // --audio none: the picture alone, without the source's sound
   std::string audioLang;     // --audio-lang CODE: the first audio track of that language
   bool tracks = false;       // --tracks: list every track of each FILE, convert nothing
   bool verbose = false;      // -v / --verbose

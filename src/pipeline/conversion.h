@@ -10,6 +10,9 @@
 
 namespace parvela {
 
+// Why the listed audio track `chosen` (from 0) cannot be converted, and which others can.
+std::string UndecodableAudioText(const SourceInfo& info, int listed, int chosen);
+
 // Thrown at the next step of a run the user stopped; the outermost "Convert" catches it.
 struct RunStopped {};
 
@@ -57,6 +60,8 @@ class Conversion {
   bool RefuseSourceAsOutput();
   bool RefuseUnknownVideo();
   bool RefuseBadFrameRate();
+  // An audio track FFmpeg decodes no sound from (audio_refusal.cpp).
+  bool RefuseUndecodableAudio();
   void EndRefused(const std::string& text, const std::string& title);
   // The safety net after a road made its film: false, after the error, when the front end's
   // judge finds that no console plays it; the film and the temporary files then stay.

@@ -105,7 +105,7 @@ void Conversion::Run() {
     CommonEnd();
     return;
   }
-  if (RefuseSourceAsOutput() || RefuseUnknownVideo() || RefuseBadFrameRate()) return;
+  if (RefuseSourceAsOutput() || RefuseUnknownVideo() || RefuseBadFrameRate() || RefuseUndecodableAudio()) return;
   if (SplitRoadApplies() && SplitAndConvert()) return;
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1" && !f.chkMP2.Checked()) {

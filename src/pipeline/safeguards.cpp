@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "analysis/analysis.h"
 #include "analysis/codecs.h"
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
@@ -39,7 +40,7 @@ bool Conversion::RefuseSourceAsOutput() {
 bool Conversion::RefuseUnknownVideo() {
   const SourceInfo& info = app.sourceInfo;
   if (!info.videoKind.empty() || info.videoCodec.empty()) return false;
-  if (FindNotedVideoCodec(info.videoCodec)) {
+  if (VideoIsConvertible(info)) {
     // Whatever the box says, only re-encoding makes such a video playable.
     if (!f.chkMP2.Checked()) f.chkMP2.SetValue(1);
     return false;

@@ -46,6 +46,11 @@ struct Application {
   // ended and the run unwinds at its next step. `stopBatch` ends a folder batch as well.
   bool stopRequested = false;
   bool stopBatch = false;
+  // A run owns only what it made: before its first tool it sets aside what an earlier failed
+  // run left under the temporary names, and it keeps an earlier output until its successor is
+  // judged. The front ends turn it on; tests of single roads, which play the tools by placing
+  // their files beforehand, leave it off.
+  bool runOwnsOnlyItsFiles = false;
 
   ProcessRunner& runner;
   WindowHost& host;

@@ -7,6 +7,8 @@ namespace parvela {
 
 // Holds an exclusive lock on "parvela.lock" in the state folder for its lifetime. The
 // lock goes with the process, however it ends, and is not inherited by the tools it starts.
+// While held, the file records the process groups of the tools running, so that the next run
+// ends those of a run that was killed before it could end them itself.
 class InstanceLock {
  public:
   explicit InstanceLock(const std::string& stateFolder);

@@ -14,6 +14,7 @@
 #include "app/own_usage.h"
 #include "app/state_folder.h"
 #include "fsutil/fsutil.h"
+#include "fsutil/kept_files.h"
 #include "playability/playability.h"
 #include "process/process.h"
 #include "ui/form1.h"
@@ -26,6 +27,8 @@ char checkReport[4096] = "";
 
 void OnInterrupt(int signal) {
   parvela::TerminateRunningTool();
+  // An earlier film set aside for its successor goes back: the successor was never judged.
+  parvela::PutBackKeptFiles();
   if (checkReport[0] != '\0') unlink(checkReport);
   // Only async-signal-safe calls here.
   static const char kText[] = "Interrupted\n";
@@ -183,6 +186,7 @@ int main(int argc, char** argv) {
   auto graph = MakeDefaultGraphBackend(host);
   app.graph = graph.get();
   app.argumentText = options.argumentText;
+  app.runOwnsOnlyItsFiles = true;
 
   Form1 form(app);
   ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);

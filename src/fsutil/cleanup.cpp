@@ -28,6 +28,50 @@ void DeleteMpegTempFiles(const TextBox& txtTMP) {
                       "movie.ogg", "movie_raw.h264"});
 }
 
+const std::vector<std::string>& TemporaryFileNames() {
+  // movie.wvc1 and movie.wma are the VC-1 road's results and movie.mp4 no road writes: they stay.
+  static const std::vector<std::string> names = {
+      "movie.h264", "movie_raw.h264", "movie_video.h264", "movie.avi", "movie.ac3", "movie.dts",
+      "movie.aac",  "movie.ogg",      "movie.mp3",        "movie.wav", "movie2.wav", "movie.srt",
+      "movie.ssa",  "movie.ass",      "movie.SSA",        "movie.ASS", "movie.mpg",  "movie.meta",
+      "parvela.amg"};
+  return names;
+}
+
+namespace {
+
+// Enough names to step past earlier folders of leftovers without looping for ever.
+constexpr int kLeftoverFolderTries = 1000;
+
+std::string NewLeftoversFolder(const std::string& folder) {
+  for (int n = 1; n <= kLeftoverFolderTries; ++n) {
+    const std::string name = n == 1 ? std::string(kLeftoversFolder) : std::string(kLeftoversFolder) + "-" + std::to_string(n);
+    if (CreateNewFolder(folder + name)) return name;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string SetAsideLeftovers(const std::string& folder, const std::vector<std::string>& names,
+                              const std::function<bool(const std::string& path)>& stays,
+                              std::vector<std::string>& moved) {
+  moved.clear();
+  std::vector<std::string> found;
+  for (const std::string& name : names) {
+    const std::string path = folder + name;
+    if (FileIsPresent(path) && !stays(path)) found.push_back(name);
+  }
+  if (found.empty()) return {};
+  const std::string aside = NewLeftoversFolder(folder);
+  if (aside.empty()) return {};
+  // The folder is new, so no move can replace anything.
+  for (const std::string& name : found) {
+    if (RenameFile(folder + name, folder + aside + kSep + name)) moved.push_back(name);
+  }
+  return aside;
+}
+
 }  // namespace parvela
 
 namespace parvela {

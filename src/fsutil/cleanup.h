@@ -1,7 +1,9 @@
 // The clean-ups of each road's temporary files in the output folder.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace parvela {
 
@@ -12,6 +14,22 @@ class TextBox;
 void DeleteMp4TempFiles(const TextBox& txtTMP);
 void DeleteVc1TempFiles(const TextBox& txtTMP);
 void DeleteMpegTempFiles(const TextBox& txtTMP);
+
+// The fixed names of the temporary files the roads write in the output folder and read back
+// (the audio track's own extension aside, which the codec table knows).
+const std::vector<std::string>& TemporaryFileNames();
+
+// The folder a run sets leftovers aside in: "parvela-leftovers", or "-2", "-3", ... when
+// that name is taken.
+inline constexpr const char* kLeftoversFolder = "parvela-leftovers";
+
+// Moves each file of `names` found in `folder` (ending in the separator) into a new folder of
+// leftovers beside them, unless `stays` claims it. Nothing is deleted or overwritten. Returns the
+// new folder's name and fills `moved`; empty when there was nothing to move or no folder could
+// be made (everything then stays where it is).
+std::string SetAsideLeftovers(const std::string& folder, const std::vector<std::string>& names,
+                              const std::function<bool(const std::string& path)>& stays,
+                              std::vector<std::string>& moved);
 
 }  // namespace parvela
 

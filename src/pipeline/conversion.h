@@ -15,6 +15,11 @@ std::string UndecodableAudioText(const SourceInfo& info, int listed, int chosen)
 
 // Thrown at the next step of a run the user stopped; the outermost "Convert" catches it.
 struct RunStopped {};
+// Thrown when a tool of the run was ended by a signal (or an exception) instead of exiting:
+// its files cannot be trusted. The outermost "Convert" catches it.
+struct ToolCrashed {
+  std::string how;  // "MP4Box.exe was ended by signal 11 (Segmentation fault)"
+};
 
 class Conversion {
  public:
@@ -66,6 +71,15 @@ class Conversion {
   // The safety net after a road made its film: false, after the error, when the front end's
   // judge finds that no console plays it; the film and the temporary files then stay.
   bool PlaysOnAConsole(const std::string& path);
+
+  // What a run owns (run_safety.cpp). Before the first tool: the temporary files an earlier
+  // run left are set aside (once per outermost run), and so are earlier outputs of this run's
+  // names. After the verdict: the output is held to its source's lengths.
+  void SetAsideEarlierRunsFiles();
+  void KeepEarlierOutputs();
+  std::vector<std::string> EarlierOutputNames() const;
+  bool IsOutputName(const std::string& name) const;
+  bool KeepsToItsSource(const std::string& path);
 
   // Track extraction (extraction.cpp).
   void ExtractTracks();

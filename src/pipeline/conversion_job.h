@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace parvela {
 
@@ -66,6 +67,14 @@ struct ConversionJob {
   // The file this run finished, recorded by its road once the output checks out; empty when
   // the run made none.
   std::string outputPath;
+  // Earlier outputs of the same names, set aside under KeptName (fsutil/kept_files.h) while this
+  // run makes their successors; each goes back when the outermost run ends, unless the run
+  // that set it aside judged its successor (`replaced`).
+  struct KeptOutput {
+    std::string path;
+    bool replaced = false;
+  };
+  std::vector<KeptOutput> keptOutputs;
 };
 
 }  // namespace parvela

@@ -49,8 +49,13 @@ void Form1::Command2_Click() {
   lastOutputPath.clear();
   try {
     RunAndReport(*this);
+    run.SettleKeptOutputs(false);
   } catch (const RunStopped&) {
+    run.SettleKeptOutputs(true);
     run.EndStopped();
+  } catch (const ToolCrashed& crash) {
+    run.EndCrashed(crash.how);
+    run.SettleKeptOutputs(false);
   }
 }
 
@@ -65,6 +70,9 @@ std::string Mp4OutputName(const std::string& baseName) {
 // The step's meter follows what the tool says of its progress; a tool that says nothing shows
 // a busy bar for as long as it runs.
 int Conversion::Run(const std::string& commandLine) {
+  StopIfAsked();
+  // The video encode started beside ends before the muxer runs: a crash of it shows here.
+  if (std::string crash = app.runner.TakeBesideCrash(); !crash.empty()) throw ToolCrashed{crash};
   const std::vector<std::string> args = SplitCommandLine(commandLine);
   ToolProgressReader reader(args.empty() ? std::string() : args[0]);
   f.stepMeter.Start();
@@ -77,6 +85,7 @@ int Conversion::Run(const std::string& commandLine) {
   app.runner.SetOutputObserver({});
   f.stepMeter.Stop();
   StopIfAsked();
+  if (!app.runner.LastCrash().empty()) throw ToolCrashed{app.runner.LastCrash()};
   return code;
 }
 
@@ -106,6 +115,8 @@ void Conversion::Run() {
     return;
   }
   if (RefuseSourceAsOutput() || RefuseUnknownVideo() || RefuseBadFrameRate() || RefuseUndecodableAudio()) return;
+  SetAsideEarlierRunsFiles();
+  KeepEarlierOutputs();
   if (SplitRoadApplies() && SplitAndConvert()) return;
   const std::string& kind = app.sourceInfo.videoKind;
   if (kind == "vc1" && !f.chkMP2.Checked()) {

@@ -67,7 +67,7 @@ bool Conversion::RefuseBadFrameRate() {
 
 bool Conversion::PlaysOnAConsole(const std::string& path) {
   const std::string reason = f.judgeOutput ? f.judgeOutput(path) : std::string();
-  if (reason.empty()) return true;
+  if (reason.empty()) return KeepsToItsSource(path);
   f.outputPath = path;  // the front end still shows its verdict
   Progress("Conversion error.");
   app.host.MessageBox(path + " plays on neither console (" + reason + "). The file and the temporary files are kept "

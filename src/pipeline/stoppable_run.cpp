@@ -43,6 +43,21 @@ bool StoppableRun::MadeByRun(const std::string& name, bool isNew) const {
 
 void StoppableRun::EndStopped() {
   DeleteRunLeftovers(before_, [this](const std::string& name, bool isNew) { return MadeByRun(name, isNew); });
+  ResetRunState();
+  f_.SetProgress(kStoppedText);
+  f_.app.host.SetTopmost(true);
+}
+
+void StoppableRun::EndCrashed(const std::string& how) {
+  ResetRunState();
+  f_.SetProgress("Conversion error.");
+  f_.app.host.MessageBox(how + ", so the conversion ended. The temporary files are kept for inspection.",
+                         "Tool error", MsgIcon::Critical, MsgButtons::Ok);
+  f_.app.host.SetTopmost(true);
+}
+
+// A split run's flags and the source box, as they were before the run.
+void StoppableRun::ResetRunState() {
   f_.bSplit = false;
   f_.bSubs = false;
   f_.strH264Bitrate.clear();
@@ -51,8 +66,6 @@ void StoppableRun::EndStopped() {
   f_.txtFile.SetText(sourceText_);
   f_.strFullname = sourceText_;
   f_.strSubBrowse.clear();
-  f_.SetProgress(kStoppedText);
-  f_.app.host.SetTopmost(true);
 }
 
 void Form1::cmdStop_Click() {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace parvela {
@@ -28,11 +29,22 @@ class ProcessRunner {
   // work), and waits for it to end, giving its exit code. A runner that runs one tool at a time
   // runs it to its end at the start, so the order of command lines is the order of starts. The
   // observer does not follow a tool started beside.
-  virtual void StartBeside(const std::string& commandLine) { besideCode_ = RunAndWait(commandLine); }
+  virtual void StartBeside(const std::string& commandLine) {
+    besideCode_ = RunAndWait(commandLine);
+    besideCrash_ = lastCrash_;
+  }
   virtual int WaitBeside() { return besideCode_; }
+  // How the last tool RunAndWait waited for ended when it did not exit by itself (a crash:
+  // "Mencoder.exe was ended by signal 11 (Segmentation fault)"); empty when it exited with a
+  // status, whatever its code. The exit code RunAndWait returns stays as it was.
+  const std::string& LastCrash() const { return lastCrash_; }
+  // The same for the tool started beside, once waited for; taken, so that it is told once.
+  std::string TakeBesideCrash() { return std::exchange(besideCrash_, std::string()); }
 
  protected:
   OutputObserver observer_;
+  std::string lastCrash_;
+  std::string besideCrash_;
 
  private:
   int besideCode_ = -1;
@@ -61,6 +73,7 @@ class PosixProcessRunner : public ProcessRunner {
   bool showToolOutput_;
   std::function<void()> pump_;
   int besideExit_ = -1;
+  std::string besideCommand_;
 };
 
 // Splits a command line into arguments by the Microsoft C runtime rules: whitespace outside
@@ -76,6 +89,12 @@ std::string Quoted(std::string_view path);
 
 // Kills the process groups of the tools now running, if any (for a front end being interrupted).
 void TerminateRunningTool();
+
+// Told the process groups of the tools now running whenever they change, so that the lock of a
+// run can record them and the next run end the tools of a front end that was killed. Where the
+// system ends a front end's tools with it (a job object on Windows) nothing is told.
+using ToolGroupRecorder = std::function<void(const std::vector<int>& groups)>;
+void SetToolGroupRecorder(ToolGroupRecorder recorder);
 
 }  // namespace parvela
 

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 
 extern char** environ;
 
@@ -26,7 +27,22 @@ std::atomic<pid_t> besideTool{0};  // started with StartBeside, not yet waited f
 // How long a pumping wait sleeps between two pumps, unless the tool ends first.
 constexpr int kPumpMilliseconds = 40;
 
+ToolGroupRecorder groupRecorder;
+
+void RecordToolGroups() {
+  if (!groupRecorder) return;
+  std::vector<int> groups;
+  for (const std::atomic<pid_t>* tool : {&runningTool, &besideTool}) {
+    if (tool->load() > 0) groups.push_back(tool->load());
+  }
+  groupRecorder(groups);
+}
+
+// The signal that ended the tool, or 0 when it exited by itself.
+int signalOfLastWait = 0;
+
 int ExitCode(int status) {
+  signalOfLastWait = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return -1;
@@ -39,6 +55,16 @@ int BlockingWait(pid_t pid) {
     done = waitpid(pid, &status, 0);
   } while (done < 0 && errno == EINTR);
   return done < 0 ? -1 : ExitCode(status);
+}
+
+// "Mencoder.exe was ended by signal 11 (Segmentation fault)", or empty after a plain exit.
+std::string CrashText(const std::string& commandLine) {
+  if (signalOfLastWait == 0) return {};
+  const std::vector<std::string> args = SplitCommandLine(commandLine);
+  std::string program = args.empty() ? std::string() : args[0];
+  program = program.substr(program.find_last_of('/') + 1);
+  const char* name = strsignal(signalOfLastWait);
+  return program + " was ended by signal " + std::to_string(signalOfLastWait) + (name ? std::string(" (") + name + ")" : "");
 }
 
 // Reads what the pipe holds now. False at its end (every writer closed it).
@@ -114,11 +140,16 @@ int PosixProcessRunner::Spawn(const std::string& commandLine, bool showOutput, b
 
 int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput, bool observe) {
   int outputFd = -1;
+  lastCrash_.clear();
+  signalOfLastWait = 0;
   const int pid = Spawn(commandLine, showOutput, observe, outputFd);
   if (pid < 0) return -1;
   runningTool = pid;
+  RecordToolGroups();
   const int code = pump_ || outputFd >= 0 ? Wait(pid, outputFd, showOutput) : BlockingWait(pid);
   runningTool = 0;
+  RecordToolGroups();
+  lastCrash_ = CrashText(commandLine);
   return code;
 }
 
@@ -128,13 +159,19 @@ void PosixProcessRunner::StartBeside(const std::string& commandLine) {
   const int pid = Spawn(commandLine, showToolOutput_, false, outputFd);
   besideExit_ = pid < 0 ? -1 : 0;
   besideTool = pid < 0 ? 0 : pid;
+  besideCommand_ = commandLine;
+  besideCrash_.clear();
+  RecordToolGroups();
 }
 
 int PosixProcessRunner::WaitBeside() {
   const pid_t pid = besideTool.load();
   if (pid <= 0) return besideExit_;
+  signalOfLastWait = 0;
   besideExit_ = pump_ ? Wait(pid, -1, false) : BlockingWait(pid);
   besideTool = 0;
+  RecordToolGroups();
+  besideCrash_ = CrashText(besideCommand_);
   return besideExit_;
 }
 
@@ -175,6 +212,8 @@ int PosixProcessRunner::Wait(int pid, int outputFd, bool echo) {
     }
   }
 }
+
+void SetToolGroupRecorder(ToolGroupRecorder recorder) { groupRecorder = std::move(recorder); }
 
 void TerminateRunningTool() {
   for (const std::atomic<pid_t>* tool : {&runningTool, &besideTool}) {

@@ -7,6 +7,7 @@
 #include "process/line_splitter.h"
 
 #include <atomic>
+#include <cstdio>
 #include <vector>
 
 namespace parvela {
@@ -100,6 +101,7 @@ int Win32ProcessRunner::RunAndWait(const std::string& commandLine) {
 void Win32ProcessRunner::RunAndWaitHidden(const std::string& commandLine) { Run(commandLine, false, true, false); }
 
 int Win32ProcessRunner::Run(const std::string& commandLine, bool showOutput, bool hidden, bool observe) {
+  lastCrash_.clear();
   if (SplitCommandLine(commandLine).empty()) return -1;
   // CreateProcessA may write into the command line it is given.
   std::vector<char> line(commandLine.begin(), commandLine.end());
@@ -144,11 +146,23 @@ int Win32ProcessRunner::Run(const std::string& commandLine, bool showOutput, boo
   }
   runningJob = nullptr;
   CloseHandle(started.hProcess);
+  lastCrash_.clear();
+  // An unhandled exception ends a program with its NTSTATUS code (0xC0000005, ...).
+  if ((code & 0xF0000000u) == 0xC0000000u) {
+    const std::vector<std::string> args = SplitCommandLine(commandLine);
+    const std::string program = args.empty() ? std::string() : args[0];
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
+    lastCrash_ = program.substr(program.find_last_of("\\/") + 1) + " was ended by exception " + text;
+  }
   return static_cast<int>(code);
 }
 
 void TerminateRunningTool() {
   if (HANDLE job = runningJob.load()) TerminateJobObject(job, 1);
 }
+
+// The job object ends a front end's tools with it: there is nothing to record.
+void SetToolGroupRecorder(ToolGroupRecorder) {}
 
 }  // namespace parvela

@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   qt::PumpingSleeper sleeper;
   Application app(appFolder, UserHomeFolder(), runner, host, sleeper);
   app.stateFolder = stateFolder;
+  app.runOwnsOnlyItsFiles = true;
   auto graph = CreateGraphBackend(host);
   app.graph = graph.get();
   app.argumentText = JoinArguments(argc, argv);

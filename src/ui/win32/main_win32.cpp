@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   win32::PumpingSleeper sleeper(host);
   Application app(appFolder, UserHomeFolder(), runner, host, sleeper);
   app.stateFolder = stateFolder;
+  app.runOwnsOnlyItsFiles = true;
   app.dialogFolder = DialogStartFolder();
   auto graph = CreateGraphBackend(host);
   app.graph = graph.get();

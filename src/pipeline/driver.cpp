@@ -45,13 +45,16 @@ void Form1::Command2_Click() {
     RunAndReport(*this);
     return;
   }
-  StoppableRun run(*this);
-  lastOutputPath.clear();
-  try {
-    RunAndReport(*this);
-  } catch (const RunStopped&) {
-    run.EndStopped();
+  {
+    StoppableRun run(*this);
+    lastOutputPath.clear();
+    try {
+      RunAndReport(*this);
+    } catch (const RunStopped&) {
+      run.EndStopped();
+    }
   }
+  RunEnded();
 }
 
 std::string Mp4OutputName(const std::string& baseName) {

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace parvela {
@@ -26,13 +28,24 @@ class ProcessRunner {
   void SetOutputObserver(OutputObserver observer) { observer_ = std::move(observer); }
   // Starts one tool to run beside those the caller runs next (a video encode beside the audio
   // work), and waits for it to end, giving its exit code. A runner that runs one tool at a time
-  // runs it to its end at the start, so the order of command lines is the order of starts. The
-  // observer does not follow a tool started beside.
-  virtual void StartBeside(const std::string& commandLine) { besideCode_ = RunAndWait(commandLine); }
+  // runs it to its end at the start, so the order of command lines is the order of starts.
+  virtual void StartBeside(const std::string& commandLine) {
+    OutputObserver foreground = std::exchange(observer_, besideObserver_);
+    besideCode_ = RunAndWait(commandLine);
+    observer_ = std::move(foreground);
+  }
   virtual int WaitBeside() { return besideCode_; }
+  // Optional: the observer of the output of the next tool started beside (an empty one: none).
+  // Its lines reach it on the caller's thread, during the runner's waits and in
+  // DeliverBesideOutput, never on another thread.
+  void SetBesideObserver(OutputObserver observer) { besideObserver_ = std::move(observer); }
+  // Hands the beside tool's lines read since the last call to its observer; a runner that
+  // cannot read them does nothing. Work done in-process (the decoding graph) calls it now and then.
+  virtual void DeliverBesideOutput() {}
 
  protected:
   OutputObserver observer_;
+  OutputObserver besideObserver_;
 
  private:
   int besideCode_ = -1;
@@ -51,6 +64,8 @@ class PosixProcessRunner : public ProcessRunner {
   void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
   void StartBeside(const std::string& commandLine) override;
   int WaitBeside() override;
+  void DeliverBesideOutput() override;
+  ~PosixProcessRunner() override;
 
  private:
   // Starts the tool: its pid, or -1. outputFd is the read end of its output when observed.
@@ -61,6 +76,11 @@ class PosixProcessRunner : public ProcessRunner {
   bool showToolOutput_;
   std::function<void()> pump_;
   int besideExit_ = -1;
+  // The beside tool's output, read on a thread of its own so that the tool never waits on a
+  // full pipe while this thread works in-process (process_posix_beside.cpp).
+  struct BesideOutput;
+  std::shared_ptr<BesideOutput> besideOutput_;
+  void EndBesideOutput();
 };
 
 // Splits a command line into arguments by the Microsoft C runtime rules: whitespace outside

@@ -46,7 +46,15 @@ std::string Facts::Finding(const char* key) const {
 std::vector<std::string> Facts::Reasons() const {
   std::vector<std::string> reasons;
   for (const std::string& line : info.checkerFindings) {
-    if (line.rfind("reason: ", 0) == 0) reasons.push_back(line.substr(8));
+    if (line.rfind("reason: ", 0) != 0) continue;
+    // The numbers in brackets are for the log; the plan line keeps the words.
+    std::string reason = line.substr(8);
+    for (size_t open; (open = reason.find(" (")) != std::string::npos;) {
+      const size_t close = reason.find(')', open);
+      if (close == std::string::npos) break;
+      reason.erase(open, close - open + 1);
+    }
+    reasons.push_back(reason);
   }
   return reasons;
 }
@@ -212,6 +220,7 @@ void AddRoadSteps(const Facts& x, Road road, double share, std::vector<RunStep>&
   if (decodes) add("Extracting ", 1 + 0.02 * seconds, "decode");
   if (!silent) add("Encoding Audio", 1 + 0.015 * seconds, "aac");
   add("Creating MP4", 2 + 4 * gb, "mp4mux");
+  steps.back().waitsForBeside = h264;  // the muxer waits for the encode beside
   add("Cleaning temporary files", 1, "finish");
 }
 

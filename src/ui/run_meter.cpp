@@ -69,48 +69,66 @@ void RunMeter::Finish(size_t index, Clock::time_point now) {
   Step& s = steps_[index];
   if (s.done) return;
   const bool ran = s.began != Clock::time_point{};
-  const std::chrono::duration<double> took = now - s.began;
+  s.took = ran ? std::chrono::duration<double>(now - s.began).count() : 0;
   s.done = true;
   s.share = 1;
   if (!ran || s.plan.kind.empty() || s.plan.seconds <= 0) return;
-  const double ratio = std::clamp(took.count() / Weight(s), 0.05, 20.0);
+  const double ratio = std::clamp(s.took / s.plan.seconds, 0.05, 20.0);
   for (size_t j = index + 1; j < steps_.size(); ++j) {
     if (steps_[j].plan.kind == s.plan.kind && !steps_[j].done) steps_[j].plan.seconds *= ratio;
   }
 }
 
-double RunMeter::Weight(const Step& s) const { return std::max(s.plan.seconds, 0.01); }
-
-double RunMeter::DoneSeconds() const {
-  double done = 0;
-  for (const Step& s : steps_) done += Weight(s) * s.share;
-  return done;
+// A step not yet begun, of a kind no step has taught: the steps that ended say how this machine
+// compares with the expectation.
+double RunMeter::Pending(const Step& s) const {
+  double took = 0, expected = 0;
+  for (const Step& d : steps_) {
+    if (d.done && d.took > 0) {
+      took += d.took;
+      expected += d.plan.seconds;
+    }
+  }
+  const double ratio = expected > 1 ? std::clamp(took / expected, 0.2, 5.0) : 1;
+  return std::max(s.plan.seconds * ratio, 0.01);
 }
 
-double RunMeter::LeftSeconds(bool besideOnly) const {
-  double left = 0;
-  for (const Step& s : steps_) {
-    if (s.plan.beside == besideOnly) left += Weight(s) * (1 - s.share);
-  }
-  return left;
+double RunMeter::Weight(const Step& s) const {
+  if (s.done) return std::max(s.took, 0.01);
+  if (s.began == Clock::time_point{}) return Pending(s);
+  const double ran = std::chrono::duration<double>(last_ - s.began).count();
+  // Once the step has run a while and told its share, its own pace is the better guess.
+  if (ran >= kSettling.count() && s.share >= 0.05) return std::max(ran / s.share, ran);
+  return std::max(Pending(s), ran);
 }
 
 std::optional<int> RunMeter::Permille() const {
   if (!running_) return std::nullopt;
-  double total = 0;
-  for (const Step& s : steps_) total += Weight(s);
-  return static_cast<int>(std::clamp(DoneSeconds() / total, 0.0, 1.0) * 1000);
+  double total = 0, done = 0;
+  for (const Step& s : steps_) {
+    total += Weight(s);
+    done += Weight(s) * s.share;
+  }
+  return static_cast<int>(std::clamp(done / total, 0.0, 1.0) * 1000);
 }
 
-// The weights say how the work divides; the clock says how fast this machine does it.
+// The serial steps and the step beside run at once; what waits for both begins after the
+// slower of them.
 std::optional<int> RunMeter::SecondsLeft() const {
   const std::chrono::duration<double> elapsed = last_ - start_;
-  const double done = DoneSeconds();
-  if (!running_ || elapsed < kSettling || done <= 0) return std::nullopt;
-  double serialDone = 0, besideDone = 0;
-  for (const Step& s : steps_) (s.plan.beside ? besideDone : serialDone) += Weight(s) * s.share;
-  const double pace = std::clamp(elapsed.count() / std::max(serialDone, besideDone), 0.05, 20.0);
-  return static_cast<int>(std::lround(std::max(LeftSeconds(false), LeftSeconds(true)) * pace));
+  if (!running_ || elapsed < kSettling) return std::nullopt;
+  double serial = 0, beside = 0, after = 0;
+  for (const Step& s : steps_) {
+    const double left = Weight(s) * (1 - s.share);
+    if (s.plan.beside) {
+      beside += left;
+    } else if (s.plan.waitsForBeside || (after > 0 && !s.done)) {
+      after += left;
+    } else {
+      serial += left;
+    }
+  }
+  return static_cast<int>(std::lround(std::max(serial, beside) + after));
 }
 
 std::string RunMeter::Text() const {

@@ -20,6 +20,7 @@ struct RunStep {
   double seconds = 1;    // expected for this source
   bool beside = false;   // runs beside the steps after it, and ends when the tool beside ends
   std::string kind{};    // steps of one kind learn from each other (the pieces of a split)
+  bool waitsForBeside = false;  // begins only once the step beside has ended (the muxer)
 };
 
 class RunMeter : public Control {
@@ -52,11 +53,13 @@ class RunMeter : public Control {
     double share = 0;
     bool done = false;
     Clock::time_point began{};
+    double took = 0;  // seconds, once done
   };
   void Finish(size_t index, Clock::time_point now);
-  double Weight(const Step& s) const;  // seconds expected, as steps of its kind taught
-  double DoneSeconds() const;
-  double LeftSeconds(bool besideOnly) const;
+  // Seconds the step takes: what it took, what its pace so far says, or what was expected of
+  // it as the steps already ended taught.
+  double Weight(const Step& s) const;
+  double Pending(const Step& s) const;
   void Changed(Clock::time_point now);
 
   bool running_ = false;

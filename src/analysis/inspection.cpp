@@ -185,6 +185,7 @@ bool ReadCheckerVerdict(Form1& form) {
     }
   }
   DeleteFile(report);
+  form.app.sourceInfo.checkerFindings = std::move(lines);  // the plan names the profile and the reasons
   return passed;
 }
 

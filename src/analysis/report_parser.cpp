@@ -5,6 +5,7 @@
 //   "|   + Display width: 1920"                                         value after column 21
 //   "|  + Language: eng"                                                audio language from 15
 #include <charconv>
+#include <exception>
 #include <optional>
 #include <utility>
 
@@ -242,6 +243,21 @@ void ShowSubtitleControls(Parse& p) {
   if (any) f.cmbSubs.SetListIndex(0);
 }
 
+// "| + Duration: 5400.000s (01:30:00.000)": the seconds of the segment, for the whole run's
+// estimate; 0 when the report names none.
+double SegmentDuration(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const size_t at = line.find("+ Duration: ");
+    if (at == std::string::npos || line.find("Default duration") != std::string::npos) continue;
+    try {
+      return std::stod(line.substr(at + 12));
+    } catch (const std::exception&) {
+      return 0;
+    }
+  }
+  return 0;
+}
+
 void UpdateWindow(Parse& p) {
   Form1& f = p.form;
   f.cmbAudio.Clear();
@@ -275,6 +291,7 @@ bool ParseSourceReport(Form1& form) {
     if (t.type != "audio") continue;
     if (p.info.audioTrackCount++ == 0) p.info.firstAudioCodecId = t.codecId;
   }
+  p.info.durationSeconds = SegmentDuration(lines);
   CopyPass(p);
   VideoKindPass(p);
   // A VfW track other than VC-1 (FFV1, Xvid) is re-encoded, which needs its audio tracks.

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 namespace parvela {
 
@@ -40,6 +41,10 @@ struct SourceInfo {
   // any report was read.
   int audioTrackCount = -1;
   std::string firstAudioCodecId;  // the first audio track's codec ID, listed or not
+  double durationSeconds = 0;  // the segment's duration from the report; 0 when it names none
+  // The checker's report lines for an H.264 source ("profile: High (profile_idc 100)",
+  // "level: 5.1 (level_idc 51)", "reason: ..."); empty when the checker did not run.
+  std::vector<std::string> checkerFindings;
   // The row counts are the entry counts of the window's audio and subtitle lists.
   std::array<AudioTrackRow, kTrackRows> audioTracks;
   std::array<SubtitleTrackRow, kTrackRows> subtitleTracks;

@@ -104,6 +104,8 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& o, std::s
       o.version = true;
     } else if (a == "--check") {
       o.check = true;
+    } else if (a == "--plan") {
+      o.plan = true;
     } else {
       error = "unknown option " + a;
       return false;
@@ -128,6 +130,7 @@ std::string CliUsage() {
   return "Usage: parvela-cli [options] FILE.mkv|FOLDER\n"
          "   or: parvela-cli --check FILE...\n"
          "   or: parvela-cli --tracks FILE...\n"
+         "   or: parvela-cli [options] --plan FILE...\n"
          "Converts a Matroska file, or every MKV file of a folder, into a file the PS3 and the\n"
          "Xbox 360 play (by default an MP4 with the source's H.264 video and AAC audio).\n"
          "\n"
@@ -152,6 +155,8 @@ std::string CliUsage() {
          "      --check               judge each FILE against the consoles' players, convert nothing\n"
          "      --tracks              list every track of each FILE with its format, channels and\n"
          "                            name, and the numbers --audio and --sub-track take\n"
+         "      --plan                say in one line what each FILE is and what the options\n"
+         "                            would make of it, convert nothing (1: one cannot be converted)\n"
          "\n"
          "Every finished file is judged too, in a last line such as \"Plays on: PS3, Xbox 360\".\n"
          "Exit status: 0 when every conversion ended without an error message, 1 when one\n"
@@ -282,7 +287,9 @@ void ApplyCliOptions(const CliOptions& o, Form1& form, bool* usageError) {
 
 void MakePathsAbsolute(CliOptions& o, const std::string& cwd) {
   const std::string base = cwd.empty() || cwd.back() == kSep ? cwd : cwd + kSep;
-  for (std::string* path : {&o.argumentText, &o.output, &o.subs}) {
+  std::vector<std::string*> paths = {&o.argumentText, &o.output, &o.subs};
+  for (std::string& word : o.words) paths.push_back(&word);  // the files of --plan
+  for (std::string* path : paths) {
     // Rooted paths stay: "/films" here, "D:\films" and "\films" in the Windows build.
     const std::filesystem::path given(*path);
     if (!path->empty() && !given.has_root_directory() && !given.has_root_name()) *path = base + *path;

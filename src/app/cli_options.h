@@ -32,6 +32,7 @@ struct CliOptions {
   bool help = false;
   bool version = false;
   bool check = false;               // --check: judge the files, convert nothing
+  bool plan = false;                // --plan: the plan line of each file, convert nothing
   std::vector<std::string> words;   // the words after the options, as the shell gave them
   std::string argumentText;  // the words after the options, joined with single blanks
 };
@@ -53,6 +54,10 @@ void ApplyCliOptions(const CliOptions& options, Form1& form, bool* usageError = 
 // --tracks: every track of each file, with the numbers --audio and --sub-track take. 0 when
 // every file could be read, 1 otherwise.
 int ListTracks(const std::vector<std::string>& files, bool verbose);
+// --plan: each file inspected as "Convert" would, with the options applied, and its plan line
+// printed ("FILE: H.264 High@5.1 ... · MP4"); nothing is converted. 0 when every file can be
+// converted, 1 otherwise (the line then says why).
+int PlanFiles(const CliOptions& options, Form1& form);
 // An existing file whose name ends in ".mkv" (any letter case), or an existing folder.
 bool IsConvertibleArgument(const std::string& argumentText);
 // The decoding graph of this platform.

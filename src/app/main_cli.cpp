@@ -55,17 +55,24 @@ class ProgressPrinter {
     }
     std::fflush(stdout);
   }
-  void Follow(const parvela::StepMeter& meter) {
-    const std::string text = meter.Text();
-    if (!meter.Running()) {
+  // The step's share and time left, the encode running beside it, and the whole run's.
+  void Follow(const parvela::Form1& form) {
+    const parvela::StepMeter& meter = form.stepMeter;
+    std::string text = meter.Text();
+    if (form.besideMeter.Running() && !form.besideMeter.Text().empty()) {
+      text += (text.empty() ? "" : " \u00b7 ") + ("video " + form.besideMeter.Text());
+    }
+    const std::string whole = form.runMeter.Text();
+    const std::string line = text.empty() ? whole : whole.empty() ? text : text + " \u00b7 " + whole;
+    if (!meter.Running() && !form.besideMeter.Running()) {
       if (counterOpen_) std::printf("\r\033[K");
       counterOpen_ = false;
       tenth_ = -1;
     } else if (terminal_ && !text.empty()) {
-      Redraw("  " + text);
-    } else if (!terminal_ && meter.SecondsLeft() && *meter.Permille() / 100 != tenth_) {
+      Redraw("  " + line);
+    } else if (!terminal_ && meter.Running() && meter.SecondsLeft() && *meter.Permille() / 100 != tenth_) {
       tenth_ = *meter.Permille() / 100;
-      std::printf("  %s\n", text.c_str());
+      std::printf("  %s\n", line.c_str());
     }
     std::fflush(stdout);
   }
@@ -153,11 +160,15 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnInterrupt);
     return CheckFiles(options.words, options.verbose);
   }
+  if (options.plan && options.words.empty()) {
+    std::cerr << "parvela-cli: --plan needs at least one file\n" << CliUsage();
+    return 2;
+  }
   if (options.argumentText.empty()) {
     std::cerr << "parvela-cli: no MKV file or folder given\n" << CliUsage();
     return 2;
   }
-  if (!IsConvertibleArgument(options.argumentText)) {
+  if (!options.plan && !IsConvertibleArgument(options.argumentText)) {
     std::cerr << "parvela-cli: not an MKV file or a folder: " << options.argumentText << "\n";
     return 2;
   }
@@ -191,7 +202,10 @@ int main(int argc, char** argv) {
   Form1 form(app);
   ProgressPrinter printer(isatty(STDOUT_FILENO) == 1);
   form.txtProgress.Observe([&] { printer.Print(form.txtProgress.Text()); });
-  form.stepMeter.Observe([&] { printer.Follow(form.stepMeter); });
+  form.stepMeter.Observe([&] { printer.Follow(form); });
+  form.besideMeter.Observe([&] { printer.Follow(form); });
+  form.runMeter.Observe([&] { printer.Follow(form); });
+  form.onPlan = [&](const std::string& plan) { printer.Print(plan); };
   playability::VerdictMemo verdicts(app);
   form.judgeOutput = [&](const std::string& path) { return verdicts.NoneBecause(path); };
   form.onOutputFinished = [&](const std::string& path) { printer.Print(verdicts.Take(path).Line()); };
@@ -201,6 +215,7 @@ int main(int argc, char** argv) {
   form.LoadSettings();
   bool usageError = false;  // an audio track the source does not have
   ApplyCliOptions(options, form, &usageError);
+  if (options.plan) return PlanFiles(options, form);
   if (!OutputFolderUsable(form)) return 1;
   form.cmdLine();
   if (options.verbose) {

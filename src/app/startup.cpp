@@ -90,7 +90,8 @@ void RunBatch(Form1& form, const Batch& batch) {
       ++tally.skipped;
       continue;
     }
-    // Its message was shown; converting would only inspect it again and show it twice.
+    form.unattendedNote.clear();
+    // Its message was shown (or noted); converting would only inspect it again.
     if (!form.ReadInfo(full)) {
       tally.failed.push_back(batch.names[i] + " \u2014 " + form.inspectionProblem);
       continue;
@@ -105,7 +106,9 @@ void RunBatch(Form1& form, const Batch& batch) {
     } else if (ConversionDone(form)) {
       ++tally.converted;
     } else {
-      tally.failed.push_back(batch.names[i] + " \u2014 " + form.txtProgress.Text());
+      // A message of Parvela's own that the batch did not wait on says more than the progress line.
+      const std::string why = form.unattendedNote.empty() ? form.txtProgress.Text() : form.unattendedNote;
+      tally.failed.push_back(batch.names[i] + " \u2014 " + why);
     }
   }
   form.batchRunning = false;

@@ -164,6 +164,9 @@ class Conversion {
   std::string Mp4OutputPath() const;
   std::string ExtractedAudio() const { return Out("movie." + f.audioExt); }
   int Run(const std::string& commandLine);
+  // A tool started beside the next ones, its progress in the beside meter (beside_run.cpp).
+  void RunBeside(const std::string& commandLine);
+  int EndBeside();
   void Progress(const std::string& text) {
     StopIfAsked();
     f.SetProgress(text);

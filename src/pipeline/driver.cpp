@@ -45,18 +45,21 @@ void Form1::Command2_Click() {
     RunAndReport(*this);
     return;
   }
-  StoppableRun run(*this);
-  lastOutputPath.clear();
-  try {
-    RunAndReport(*this);
-    run.SettleKeptOutputs(false);
-  } catch (const RunStopped&) {
-    run.SettleKeptOutputs(true);
-    run.EndStopped();
-  } catch (const ToolCrashed& crash) {
-    run.EndCrashed(crash.how);
-    run.SettleKeptOutputs(false);
+  {
+    StoppableRun run(*this);
+    lastOutputPath.clear();
+    try {
+      RunAndReport(*this);
+      run.SettleKeptOutputs(false);
+    } catch (const RunStopped&) {
+      run.SettleKeptOutputs(true);
+      run.EndStopped();
+    } catch (const ToolCrashed& crash) {
+      run.EndCrashed(crash.how);
+      run.SettleKeptOutputs(false);
+    }
   }
+  RunEnded();
 }
 
 std::string Mp4OutputName(const std::string& baseName) {

@@ -93,7 +93,7 @@ void Conversion::ReencodeH264() {
   } else {
     // The MP4 road's audio needs nothing of the new stream: it is made while mencoder encodes,
     // and the muxer waits for the video (WaitForVideo).
-    app.runner.StartBeside(f.lastCommand);
+    RunBeside(f.lastCommand);
     videoBeside = true;
   }
   if (f.chkVob.Checked()) RenameFile(Out("movie.h264"), Out("movie_raw.h264"));
@@ -112,7 +112,7 @@ void Conversion::ReencodeH264() {
 void Conversion::WaitForVideo() {
   if (!videoBeside) return;
   videoBeside = false;
-  app.runner.WaitBeside();
+  EndBeside();
 }
 
 }  // namespace parvela

@@ -1,6 +1,7 @@
 // The conversion pipeline's helpers that other parts of the program use.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ std::string TrackSpec(const std::string& track, const std::string& target);
 
 // The progress line of a run the user stopped, once its files are removed.
 inline constexpr const char* kStoppedText = "Stopped; temporary files removed";
+
+class Form1;
+// The size in thousands of bytes from which the split road cuts a source, for the options set.
+int32_t SplitThresholdKB(const Form1& form);
 
 // The MP4 road's output name: every "." of the base name becomes "_", then ".mp4".
 std::string Mp4OutputName(const std::string& baseName);

@@ -7,6 +7,7 @@
 
 #include "fsutil/fsutil.h"
 #include "pipeline/conversion.h"
+#include "pipeline/pipeline.h"
 #include "process/process.h"
 
 namespace parvela {
@@ -28,7 +29,9 @@ std::string Megabytes(uint64_t bytes) { return std::to_string(bytes / 1000000); 
 
 }  // namespace
 
-int32_t Conversion::SplitThreshold() const {
+int32_t Conversion::SplitThreshold() const { return SplitThresholdKB(f); }
+
+int32_t SplitThresholdKB(const Form1& f) {
   int32_t threshold = 4190000;
   if (f.chkDVD.Checked() && f.chkVob.Checked()) threshold = 4240741;  // 4580000 / 1.08
   if (f.chkMP2.Checked() && f.cmdConv.ListIndex() == kConvMpeg2) threshold = 2400000;

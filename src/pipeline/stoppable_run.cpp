@@ -16,8 +16,7 @@ std::string WithSep(const std::string& folder) {
 
 StoppableRun::StoppableRun(Form1& form)
     : f_(form), before_(TakeFolderSnapshot(WithSep(form.txtTMP.Text()))), sourceText_(form.txtFile.Text()) {
-  ++f_.runDepth;
-  f_.cmdStop.SetVisible(true);
+  ++f_.runDepth;  // Stop shows once the first tool runs (Form1's step meter observer)
 }
 
 StoppableRun::~StoppableRun() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,13 +28,21 @@ class ProcessRunner {
   void SetOutputObserver(OutputObserver observer) { observer_ = std::move(observer); }
   // Starts one tool to run beside those the caller runs next (a video encode beside the audio
   // work), and waits for it to end, giving its exit code. A runner that runs one tool at a time
-  // runs it to its end at the start, so the order of command lines is the order of starts. The
-  // observer does not follow a tool started beside.
+  // runs it to its end at the start, so the order of command lines is the order of starts.
   virtual void StartBeside(const std::string& commandLine) {
+    OutputObserver foreground = std::exchange(observer_, besideObserver_);
     besideCode_ = RunAndWait(commandLine);
     besideCrash_ = lastCrash_;
+    observer_ = std::move(foreground);
   }
   virtual int WaitBeside() { return besideCode_; }
+  // Optional: the observer of the output of the next tool started beside (an empty one: none).
+  // Its lines reach it on the caller's thread, during the runner's waits and in
+  // DeliverBesideOutput, never on another thread.
+  void SetBesideObserver(OutputObserver observer) { besideObserver_ = std::move(observer); }
+  // Hands the beside tool's lines read since the last call to its observer; a runner that
+  // cannot read them does nothing. Work done in-process (the decoding graph) calls it now and then.
+  virtual void DeliverBesideOutput() {}
   // How the last tool RunAndWait waited for ended when it did not exit by itself (a crash:
   // "Mencoder.exe was ended by signal 11 (Segmentation fault)"); empty when it exited with a
   // status, whatever its code. The exit code RunAndWait returns stays as it was.
@@ -43,6 +52,7 @@ class ProcessRunner {
 
  protected:
   OutputObserver observer_;
+  OutputObserver besideObserver_;
   std::string lastCrash_;
   std::string besideCrash_;
 
@@ -63,6 +73,8 @@ class PosixProcessRunner : public ProcessRunner {
   void SetWaitPump(std::function<void()> pump) { pump_ = std::move(pump); }
   void StartBeside(const std::string& commandLine) override;
   int WaitBeside() override;
+  void DeliverBesideOutput() override;
+  ~PosixProcessRunner() override;
 
  private:
   // Starts the tool: its pid, or -1. outputFd is the read end of its output when observed.
@@ -74,6 +86,11 @@ class PosixProcessRunner : public ProcessRunner {
   std::function<void()> pump_;
   int besideExit_ = -1;
   std::string besideCommand_;
+  // The beside tool's output, read on a thread of its own so that the tool never waits on a
+  // full pipe while this thread works in-process (process_posix_beside.cpp).
+  struct BesideOutput;
+  std::shared_ptr<BesideOutput> besideOutput_;
+  void EndBesideOutput();
 };
 
 // Splits a command line into arguments by the Microsoft C runtime rules: whitespace outside

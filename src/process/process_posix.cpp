@@ -1,5 +1,6 @@
 // The POSIX process runner: posix_spawn, no shell, a process group per tool.
 #include "process/process.h"
+
 #include "process/line_splitter.h"
 
 #include <fcntl.h>
@@ -14,6 +15,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -153,26 +157,80 @@ int PosixProcessRunner::Run(const std::string& commandLine, bool showOutput, boo
   return code;
 }
 
+// A thread reads the beside tool's pipe to its end and keeps the lines for the caller's thread.
+// Only the newest lines are kept when nobody collects them for long: progress needs no more.
+struct PosixProcessRunner::BesideOutput {
+  static constexpr size_t kKeptLines = 4096;
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  OutputObserver collect;
+  std::thread reader;
+
+  BesideOutput(int fd, bool echo) {
+    collect = [this](std::string_view line) {
+      std::lock_guard<std::mutex> hold(mutex);
+      if (lines.size() >= kKeptLines) lines.erase(lines.begin(), lines.begin() + kKeptLines / 2);
+      lines.emplace_back(line);
+    };
+    reader = std::thread([this, fd, echo] {
+      LineSplitter splitter(collect);
+      pollfd ready{fd, POLLIN, 0};
+      while (poll(&ready, 1, -1) >= 0 || errno == EINTR) {
+        if (!ReadAvailable(fd, splitter, echo)) break;
+      }
+      splitter.Flush();
+      close(fd);
+    });
+  }
+  ~BesideOutput() {
+    if (reader.joinable()) reader.join();
+  }
+  std::vector<std::string> Take() {
+    std::lock_guard<std::mutex> hold(mutex);
+    return std::exchange(lines, {});
+  }
+};
+
+PosixProcessRunner::~PosixProcessRunner() { EndBesideOutput(); }
+
 void PosixProcessRunner::StartBeside(const std::string& commandLine) {
   WaitBeside();  // one at a time
   int outputFd = -1;
-  const int pid = Spawn(commandLine, showToolOutput_, false, outputFd);
+  const bool observe = static_cast<bool>(besideObserver_);
+  const int pid = Spawn(commandLine, showToolOutput_, observe, outputFd);
   besideExit_ = pid < 0 ? -1 : 0;
   besideTool = pid < 0 ? 0 : pid;
   besideCommand_ = commandLine;
   besideCrash_.clear();
   RecordToolGroups();
+  if (outputFd >= 0) besideOutput_ = std::make_shared<BesideOutput>(outputFd, showToolOutput_);
 }
 
 int PosixProcessRunner::WaitBeside() {
   const pid_t pid = besideTool.load();
   if (pid <= 0) return besideExit_;
   signalOfLastWait = 0;
-  besideExit_ = pump_ ? Wait(pid, -1, false) : BlockingWait(pid);
+  besideExit_ = pump_ || besideOutput_ ? Wait(pid, -1, false) : BlockingWait(pid);
   besideTool = 0;
   RecordToolGroups();
   besideCrash_ = CrashText(besideCommand_);
+  EndBesideOutput();
   return besideExit_;
+}
+
+void PosixProcessRunner::DeliverBesideOutput() {
+  if (!besideOutput_) return;
+  for (const std::string& line : besideOutput_->Take()) {
+    if (besideObserver_) besideObserver_(line);
+  }
+}
+
+// The reader ends with the pipe, once the tool (and whatever it started) has closed it.
+void PosixProcessRunner::EndBesideOutput() {
+  if (!besideOutput_) return;
+  besideOutput_->reader.join();
+  DeliverBesideOutput();
+  besideOutput_.reset();
 }
 
 // Pumps between short sleeps and reads the tool's output as it comes; the process descriptor
@@ -196,11 +254,12 @@ int PosixProcessRunner::Wait(int pid, int outputFd, bool echo) {
     if (done == pid) return finish(ExitCode(status));
     if (done < 0 && errno != EINTR) return finish(-1);
     if (pump_) pump_();
+    DeliverBesideOutput();
     pollfd ready[2];
     nfds_t count = 0;
     if (descriptor >= 0) ready[count++] = {descriptor, POLLIN, 0};
     if (outputFd >= 0) ready[count++] = {outputFd, POLLIN, 0};
-    const int timeout = pump_ || descriptor < 0 ? kPumpMilliseconds : -1;
+    const int timeout = pump_ || besideOutput_ || descriptor < 0 ? kPumpMilliseconds : -1;
     if (count > 0) {
       poll(ready, count, timeout);
     } else {

@@ -21,6 +21,14 @@ class Control {
   void SetEnabled(bool e) { if (e != enabled_) { enabled_ = e; Notify(); } }
   void SetCaption(const std::string& c) { if (c != caption_) { caption_ = c; Notify(); } }
   void SetToolTip(const std::string& t) { toolTip_ = t; }
+  // Beside the tool-tip of a disabled control: which option greyed it out ("" when none did).
+  const std::string& DisabledReason() const { return disabledReason_; }
+  void SetDisabledReason(const std::string& r) { if (r != disabledReason_) { disabledReason_ = r; Notify(); } }
+  // The tool-tip a view shows: the control's own, and while it is disabled, why.
+  std::string ShownToolTip() const {
+    if (enabled_ || disabledReason_.empty()) return toolTip_;
+    return toolTip_.empty() ? disabledReason_ : toolTip_ + "\n" + disabledReason_;
+  }
   void Observe(Observer o) { observers_.push_back(std::move(o)); }
 
  protected:
@@ -31,6 +39,7 @@ class Control {
   bool enabled_ = true;
   std::string caption_;
   std::string toolTip_;
+  std::string disabledReason_;
   std::vector<Observer> observers_;
 };
 

@@ -72,6 +72,7 @@ Form1::Form1(Application& application) : app(application), caption("Parvela 0.23
   cmdSubs.onClick = [this] { cmdSubs_Click(); };
   cmdFolder.onClick = [this] { cmdFolder_Click(); };
   cmdTargetFolder.onClick = [this] { cmdTargetFolder_Click(); };
+  FollowOptions();
 }
 
 void Form1::SetProgress(const std::string& text) { txtProgress.SetText(text); }

@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "pipeline/conversion_job.h"
 #include "ui/controls.h"
+#include "ui/run_meter.h"
 #include "ui/step_meter.h"
 
 namespace parvela {
@@ -62,6 +63,12 @@ class Form1 : public ConversionJob {
   Button cmdStop;
   // How far the step now running has come, from the tool's own output.
   StepMeter stepMeter;
+  // How far the tool running beside the others has come (the video encode beside the audio).
+  StepMeter besideMeter;
+  // How far the whole run has come across its steps.
+  RunMeter runMeter;
+  // Under the source: what it is and what will become of it (form1_plan.cpp).
+  Label lblPlan;
 
   // Option handlers and the cascade between them (form1.cpp).
   void Check1_Click();
@@ -117,6 +124,24 @@ class Form1 : public ConversionJob {
 
   // Sets the progress line and lets the views show it.
   void SetProgress(const std::string& text);
+
+  // The plan line, the whole run's progress and the unattended batch (form1_plan.cpp).
+  // Recomputes lblPlan from the last inspection and the options.
+  void UpdatePlan();
+  // Told the plan line when a run starts, once per outermost run.
+  std::function<void(const std::string& plan)> onPlan;
+  // After the outermost run of "Convert": the window as the next run needs it.
+  void RunEnded();
+  // Whether a message box is one of Parvela's own that a batch records instead of waiting on
+  // (true: `unattendedNote` holds its text). The message boxes of the classic behaviour wait.
+  bool DivertsInBatch(const std::string& text, const std::string& title, MsgButtons buttons);
+  std::string unattendedNote;  // Parvela's own last message in a batch, not shown
+
+ private:
+  void FollowOptions();
+  void UpdateDisabledReasons();
+  void StartRunMeter();
+  bool followingOptions_ = false;
 };
 
 }  // namespace parvela

@@ -44,6 +44,7 @@ void Form1::Command1_Click() {
   strFilename = strFullname;
 
   ReadInfo(strFullname);
+  UpdatePlan();  // the checker's findings come with no change of a box
 
   // A subtitle track inside the source takes precedence over files lying beside it.
   if (cmbSubs.Visible()) return;

@@ -10,7 +10,7 @@ void RealSleeper::Sleep(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-MsgAnswer HeadlessHost::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+MsgAnswer HeadlessHost::ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                                    MsgButtons buttons) {
   ++messagesShown_;
   // An error is a critical message, or the plain notice that an output was not created.

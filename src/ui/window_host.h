@@ -1,6 +1,7 @@
 // The window host: everything the window model asks of a real window system.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "dshow/decoder_settings.h"
@@ -21,9 +22,13 @@ struct OpenFileRequest {
 class WindowHost {
  public:
   virtual ~WindowHost() = default;
-  // An empty title means the application's default title.
-  virtual MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
-                               MsgButtons buttons) = 0;
+  // An empty title means the application's default title. A message the front end diverts
+  // (Parvela's own, in an unattended batch) is not shown and answers Ok.
+  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons) {
+    if (divert && divert(text, title, buttons)) return MsgAnswer::Ok;
+    return ShowMessageBox(text, title, icon, buttons);
+  }
+  std::function<bool(const std::string& text, const std::string& title, MsgButtons buttons)> divert;
   // The chosen file's path, or empty text when the user cancelled.
   virtual std::string OpenFileDialog(const OpenFileRequest& request) = 0;
   // The chosen folder (no trailing separator except for a root), or empty text on cancel.
@@ -32,6 +37,12 @@ class WindowHost {
   // Lets pending window events run.
   virtual void DoEvents() = 0;
   virtual void SetTopmost(bool onTop) = 0;
+
+ protected:
+  virtual MsgAnswer ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                                   MsgButtons buttons) = 0;
+
+ public:
   // Shows the property pages of a decoding-graph filter, which edit the decoder's settings in
   // place; a host without a window does nothing.
   virtual void ShowFilterPropertyPages(const std::string& filterName,
@@ -55,9 +66,11 @@ class RealSleeper : public Sleeper {
 
 // A host without a window: messages go to standard error as "Title: text"; dialogs cancel.
 class HeadlessHost : public WindowHost {
+ protected:
+  MsgAnswer ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                           MsgButtons buttons) override;
+
  public:
-  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
-                       MsgButtons buttons) override;
   std::string OpenFileDialog(const OpenFileRequest&) override { return {}; }
   std::string BrowseForFolder(const std::string&) override { return {}; }
   void Repaint() override {}

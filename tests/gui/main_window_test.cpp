@@ -385,8 +385,10 @@ TEST_F(MainWindowTest, ConvertSaysWhatIsMissingInspectsATypedPathAndABatchEndsWi
   fx.host.messages.clear();
   fx.host.folderAnswers.push_back(batch.path());
   QTest::mouseClick(Find<QWidget>(*window, "cmdFolder"), Qt::LeftButton);
-  ASSERT_EQ(fx.host.messages.size(), 2u);  // the question where to store, then the file's own message
-  EXPECT_EQ(fx.host.messages[1].text, batch / "bad.mkv" + " is not a Matroska file.");
+  // The question where to store waits; the file's own message goes to the summary, unshown.
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, "Store resulting files in source folder ?");
+  EXPECT_EQ(f.unattendedNote, batch / "bad.mkv" + " is not a Matroska file.");
   auto* summary = Find<QLabel>(*window, "lblVerdict");
   EXPECT_FALSE(summary->isHidden());
   EXPECT_EQ(summary->text().toStdString(),

@@ -27,7 +27,7 @@ std::vector<std::string> RecordingRunner::Lines() const {
   return lines;
 }
 
-MsgAnswer ScriptedHost::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+MsgAnswer ScriptedHost::ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                                    MsgButtons buttons) {
   messages.push_back({text, title, icon, buttons});
   log.push_back("MessageBox " + title + ": " + text);

@@ -37,8 +37,8 @@ class ScriptedHost : public WindowHost {
     MsgIcon icon;
     MsgButtons buttons;
   };
-  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
-                       MsgButtons buttons) override;
+  MsgAnswer ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                           MsgButtons buttons) override;
   std::string OpenFileDialog(const OpenFileRequest& request) override;
   std::string BrowseForFolder(const std::string& title) override;
   void Repaint() override { log.push_back("Repaint"); }

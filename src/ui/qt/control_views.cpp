@@ -24,7 +24,7 @@ QString Caption(const std::string& text) { return Text(text).replace('&', "&&");
 void MirrorState(QWidget* view, const Control& model) {
   view->setVisible(model.Visible());
   view->setEnabled(model.Enabled());
-  view->setToolTip(Text(model.ToolTip()));
+  view->setToolTip(Text(model.ShownToolTip()));
 }
 
 void ControlViews::Follow(Control& model, std::function<void()> sync) {

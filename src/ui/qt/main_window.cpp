@@ -70,11 +70,17 @@ MainWindow::MainWindow(Form1& form, ViewHost& host)
   views_.Follow(form_.txtProgress, [this] { UpdateProgressBar(); });
   views_.Follow(form_.lblMulti, [this] { UpdateProgressBar(); });
   views_.Follow(form_.stepMeter, [this] { UpdateProgressBar(); });
+  views_.Follow(form_.besideMeter, [this] { UpdateProgressBar(); });
+  views_.Follow(form_.runMeter, [this] { UpdateProgressBar(); });
   // A verdict speaks of one source: choosing or typing another clears it.
   views_.Follow(form_.txtFile, [this] {
     if (form_.txtFile.Text() != verdictSource_) verdict_->hide();
   });
   host_.Attach(this);
+  // A batch goes on past Parvela's own messages; its summary names them.
+  form_.app.host.divert = [this](const std::string& text, const std::string& title, MsgButtons buttons) {
+    return form_.DivertsInBatch(text, title, buttons);
+  };
   form_.judgeOutput = [this](const std::string& path) { return verdicts_.NoneBecause(path); };
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
   form_.onBatchFinished = [this](const std::string& summary) {
@@ -109,6 +115,7 @@ void MainWindow::ShowVerdict(const std::string& outputPath) {
 
 MainWindow::~MainWindow() {
   host_.Attach(nullptr);
+  form_.app.host.divert = nullptr;
   qApp->removeEventFilter(this);
 }
 
@@ -138,6 +145,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::UpdateProgressBar() {
   if (bar_) ShowProgress(bar_, form_);
+  if (besideBar_) ShowBesideProgress(besideBar_, form_);
+  if (runBar_) ShowRunProgress(runBar_, form_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

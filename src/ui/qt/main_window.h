@@ -58,6 +58,8 @@ class MainWindow : public QWidget {
   bool busy_ = false;
   QVBoxLayout* status_ = nullptr;
   QProgressBar* bar_ = nullptr;
+  QProgressBar* besideBar_ = nullptr;
+  QProgressBar* runBar_ = nullptr;
   QLabel* verdict_ = nullptr;
   QPushButton* stop_ = nullptr;
   std::string verdictSource_;  // the source box's text the verdict line speaks of

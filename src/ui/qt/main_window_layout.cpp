@@ -82,9 +82,19 @@ QLayout* MainWindow::BuildPaths() {
   paths->addWidget(txtFile, 0, 1);
   paths->addWidget(command1, 0, 2);
   paths->addWidget(cmdFolder, 0, 3);
-  paths->addWidget(outputLabel, 1, 0);
-  paths->addWidget(txtTMP, 1, 1);
-  paths->addWidget(cmdTargetFolder, 1, 2, 1, 2);
+  // Under the source, what it is and what will become of it; two lines are kept for it, so
+  // that a longer plan never moves the controls below.
+  auto* lblPlan = Make<QLabel>(this, "lblPlan");
+  lblPlan->setWordWrap(true);
+  lblPlan->setFixedHeight(lblPlan->fontMetrics().lineSpacing() * 2 + 2);
+  lblPlan->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lblPlan->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblPlan->setMinimumWidth(1);
+  paths->addWidget(lblPlan, 1, 1, 1, 3);
+  paths->addWidget(outputLabel, 2, 0);
+  paths->addWidget(txtTMP, 2, 1);
+  paths->addWidget(cmdTargetFolder, 2, 2, 1, 2);
+  views_.Bind(lblPlan, f.lblPlan);
   paths->setColumnStretch(1, 1);
   views_.Bind(sourceLabel, f.Label5[1]);
   views_.Bind(txtFile, f.txtFile);
@@ -252,10 +262,23 @@ QLayout* MainWindow::BuildStatus() {
   bar_ = Steady(Make<QProgressBar>(this, "progressBar"));
   bar_->setTextVisible(true);
   status_->addWidget(bar_);
+  // The tool running beside the step (the video encode beside the audio work), then the whole
+  // run across its steps; each keeps its place while it is hidden.
+  besideBar_ = Steady(Make<QProgressBar>(this, "besideBar"));
+  besideBar_->setTextVisible(true);
+  status_->addWidget(besideBar_);
+  runBar_ = Steady(Make<QProgressBar>(this, "runBar"));
+  runBar_->setTextVisible(true);
+  runBar_->setRange(0, 1000);
+  status_->addWidget(runBar_);
   // Whether the file just made plays on the consoles; empty until a conversion finishes one.
-  verdict_ = Make<QLabel>(this, "lblVerdict");
+  // Two lines are kept for it (the longest verdicts and summaries wrap), so "Convert" stays put.
+  verdict_ = Steady(Make<QLabel>(this, "lblVerdict"));
   verdict_->setWordWrap(true);
   verdict_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  verdict_->setFixedHeight(verdict_->fontMetrics().lineSpacing() * 2 + 2);
+  verdict_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  verdict_->setMinimumWidth(1);
   verdict_->hide();
   status_->addWidget(verdict_);
   views_.Bind(txtProgress, f.txtProgress);
@@ -284,6 +307,17 @@ QLayout* MainWindow::BuildActions() {
   bottom->addWidget(command2);
   views_.Bind(label3, f.Label3);
   views_.Bind(command2, f.Command2);
+  // While a run goes, "Convert" is disabled by the model; the other buttons that would start
+  // something look as inert as they are.
+  std::vector<std::pair<QPushButton*, const Button*>> inert;
+  for (const auto& [name, model] : std::initializer_list<std::pair<const char*, const Button*>>{
+           {"Command1", &f.Command1}, {"cmdFolder", &f.cmdFolder}, {"cmdTargetFolder", &f.cmdTargetFolder},
+           {"cmdSubs", &f.cmdSubs}, {"Command3", &f.Command3}}) {
+    if (auto* button = findChild<QPushButton*>(name)) inert.emplace_back(button, model);
+  }
+  views_.Follow(f.Command2, [this, inert] {
+    for (const auto& [button, model] : inert) button->setEnabled(model->Enabled() && form_.Command2.Enabled());
+  });
   views_.Follow(f.cmdStop, [this] {
     MirrorState(stop_, form_.cmdStop);
     stop_->setText(QString::fromStdString(form_.cmdStop.Caption()));

@@ -28,6 +28,24 @@ void ShowProgress(QProgressBar* bar, const Form1& form) {
   bar->setFormat(counter->seconds ? QString("%v of %m seconds of audio") : QString("%v of %m"));
 }
 
+void ShowBesideProgress(QProgressBar* bar, const Form1& form) {
+  const StepMeter& meter = form.besideMeter;
+  bar->setVisible(meter.Running());
+  if (!meter.Running()) return;
+  const std::optional<int> permille = meter.Permille();
+  bar->setRange(0, permille ? 1000 : 0);
+  bar->setValue(permille.value_or(0));
+  bar->setFormat(QString::fromStdString("Video encode: " + (permille ? meter.Text() : std::string("started"))));
+}
+
+void ShowRunProgress(QProgressBar* bar, const Form1& form) {
+  const RunMeter& meter = form.runMeter;
+  bar->setVisible(meter.Running());
+  if (!meter.Running()) return;
+  bar->setValue(meter.Permille().value_or(0));
+  bar->setFormat(QString::fromStdString(meter.Text()));
+}
+
 ArgumentProgressWindow::ArgumentProgressWindow(Form1& form)
     : form_(form), views_([](const std::function<void()>&) { return false; }) {
   setObjectName("argumentProgress");
@@ -48,6 +66,13 @@ ArgumentProgressWindow::ArgumentProgressWindow(Form1& form)
   policy.setRetainSizeWhenHidden(true);
   bar_->setSizePolicy(policy);
   column->addWidget(bar_);
+  for (QProgressBar** extra : {&besideBar_, &runBar_}) {
+    *extra = new QProgressBar(this);
+    (*extra)->setObjectName(extra == &runBar_ ? "runBar" : "besideBar");
+    (*extra)->setSizePolicy(policy);
+    column->addWidget(*extra);
+  }
+  runBar_->setRange(0, 1000);
   auto* buttons = new QHBoxLayout;
   stop_ = new QPushButton("Stop", this);
   stop_->setObjectName("cmdStop");
@@ -61,9 +86,12 @@ ArgumentProgressWindow::ArgumentProgressWindow(Form1& form)
     stop_->setText(QString::fromStdString(form_.cmdStop.Caption()));
     stop_->setEnabled(form_.cmdStop.Visible());
     ShowProgress(bar_, form_);
+    ShowBesideProgress(besideBar_, form_);
+    ShowRunProgress(runBar_, form_);
   };
   for (Control* model : std::initializer_list<Control*>{&form_.txtProgress, &form_.lblMulti, &form_.cmdStop,
-                                                         &form_.stepMeter}) {
+                                                         &form_.stepMeter, &form_.besideMeter,
+                                                         &form_.runMeter}) {
     views_.Follow(*model, sync);
   }
 }

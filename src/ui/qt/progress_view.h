@@ -16,6 +16,10 @@ namespace parvela::qt {
 // The running tool's own progress with the time left (a busy bar while it tells none), else
 // the audio counter or the batch position; hidden when there is none of these.
 void ShowProgress(QProgressBar* bar, const Form1& form);
+// The tool running beside the step, while there is one.
+void ShowBesideProgress(QProgressBar* bar, const Form1& form);
+// The whole run's share and time left, while a run goes.
+void ShowRunProgress(QProgressBar* bar, const Form1& form);
 
 // The step, the batch position, the bar and Stop. Closing it stops the conversion too.
 class ArgumentProgressWindow : public QWidget {
@@ -31,6 +35,8 @@ class ArgumentProgressWindow : public QWidget {
   QLabel* step_ = nullptr;
   QLabel* multi_ = nullptr;
   QProgressBar* bar_ = nullptr;
+  QProgressBar* besideBar_ = nullptr;
+  QProgressBar* runBar_ = nullptr;
   QPushButton* stop_ = nullptr;
 };
 

@@ -44,7 +44,7 @@ QWidget* QtWindowHost::DialogParent() const {
   return window_ && window_->isVisible() ? window_.data() : nullptr;
 }
 
-MsgAnswer QtWindowHost::MessageBox(const std::string& text, const std::string& title,
+MsgAnswer QtWindowHost::ShowMessageBox(const std::string& text, const std::string& title,
                                    MsgIcon icon, MsgButtons buttons) {
   QMessageBox box(BoxIcon(icon), QString::fromStdString(title.empty() ? kDefaultTitle : title),
                   QString::fromStdString(text),

@@ -14,8 +14,8 @@ namespace parvela::qt {
 
 class QtWindowHost : public WindowHost, public ViewHost {
  public:
-  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
-                       MsgButtons buttons) override;
+  MsgAnswer ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                           MsgButtons buttons) override;
   std::string OpenFileDialog(const OpenFileRequest& request) override;
   std::string BrowseForFolder(const std::string& title) override;
   void Repaint() override;

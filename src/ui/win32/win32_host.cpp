@@ -44,7 +44,7 @@ void PumpMessages(HWND mainWindow, bool dropInput, HWND open) {
   }
 }
 
-MsgAnswer Win32WindowHost::MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+MsgAnswer Win32WindowHost::ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                                       MsgButtons buttons) {
   const UINT style = IconStyle(icon) | (buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK);
   const int answer = MessageBoxA(window_, text.c_str(), title.empty() ? "Parvela" : title.c_str(), style);

@@ -23,8 +23,8 @@ class Win32WindowHost : public WindowHost {
   // A file or folder dropped on the window stands for the next dialog's answer.
   void AnswerNextFileDialog(std::string path) { nextFile_ = std::move(path); }
   void AnswerNextFolderDialog(std::string path) { nextFolder_ = std::move(path); }
-  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgIcon icon,
-                       MsgButtons buttons) override;
+  MsgAnswer ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
+                           MsgButtons buttons) override;
   std::string OpenFileDialog(const OpenFileRequest& request) override;
   std::string BrowseForFolder(const std::string& title) override;
   void Repaint() override;

@@ -9,6 +9,7 @@
 
 #include "h264_timing.h"
 #include "mapped_file.h"
+#include "mp4_layout.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -36,6 +37,8 @@ class PipedVideo {
   bool Open(std::string_view role, const std::string& path, std::pair<long, long> rate, std::pair<long, long> aspect);
   // RunWithVideoFeed, letting go of the pages passed on.
   int Run(std::string_view role, const Args& argv);
+  // The pictures to be fed, and the size of their decoder configuration.
+  TrackCounts Counts() const { return {timeline_.pictures.size(), timeline_.avcC.size()}; }
 
  private:
   MappedFile file_;

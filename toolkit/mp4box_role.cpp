@@ -8,13 +8,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <iostream>
 #include <numeric>
 #include <optional>
-#include <string_view>
 #include <nlohmann/json.hpp>
 
 #include "h264_feed.h"
+#include "mp4_layout.h"
 #include "streams/h264_sps.h"
 #include "toolkit.h"
 
@@ -282,26 +282,38 @@ bool TimeRawInput(const Request& r, PipedVideo& v) {
                 raw->par ? std::pair{raw->par->num, raw->par->den} : std::pair{1L, 1L});
 }
 
-// ffmpeg may end with status 0 although writing the index failed (a full disk, a size limit):
-// the file is complete only when its top-level boxes fill it exactly and one is the index.
-bool Mp4IsComplete(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  bool index = false;
-  uint64_t at = 0;
-  unsigned char h[16];
-  while (in.seekg(static_cast<std::streamoff>(at)) && in.read(reinterpret_cast<char*>(h), 8)) {
-    uint64_t size = (uint64_t{h[0]} << 24) | (uint64_t{h[1]} << 16) | (uint64_t{h[2]} << 8) | h[3];
-    if (size == 1) {
-      if (!in.read(reinterpret_cast<char*>(h + 8), 8)) return false;
-      size = 0;
-      for (int i = 8; i < 16; ++i) size = (size << 8) | h[i];
-    }
-    if (size < 8) return false;  // 0 ("to the end") is never written by ffmpeg's muxer
-    index = index || std::string_view(reinterpret_cast<char*>(h + 4), 4) == "moov";
-    at += size;
+// Room for the index at the front when every input's samples can be counted; otherwise
+// nothing, and ffmpeg moves the index to the front after writing the film.
+std::optional<uint64_t> FrontIndexRoom(const Request& r, bool keepExisting, bool usePipe, const PipedVideo& piped) {
+  if (keepExisting || !usePipe) return std::nullopt;
+  std::vector<TrackCounts> tracks;
+  for (const auto& in : r.inputs) {
+    std::optional<TrackCounts> counts = in.raw ? piped.Counts() : AdtsCounts(in.path);
+    if (!counts) return std::nullopt;
+    tracks.push_back(*counts);
   }
-  std::error_code ec;
-  return index && at == std::filesystem::file_size(path, ec) && !ec;
+  return IndexRoom(tracks);
+}
+
+Args MuxLine(const Request& r, const MuxPlan& plan, std::optional<uint64_t> indexRoom, const std::string& target) {
+  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
+  argv.insert(argv.end(), plan.inputs.begin(), plan.inputs.end());
+  argv.insert(argv.end(), plan.maps.begin(), plan.maps.end());
+  argv.insert(argv.end(), {"-c", "copy"});
+  argv.insert(argv.end(), plan.streamOptions.begin(), plan.streamOptions.end());
+  for (const auto& in : r.inputs) {
+    if (!in.raw) continue;
+    long timescale = in.fps->den > 1 ? in.fps->num : in.fps->num * 1000;
+    argv.insert(argv.end(), {"-video_track_timescale", std::to_string(timescale)});
+    break;
+  }
+  if (indexRoom) {
+    argv.insert(argv.end(), {"-moov_size", std::to_string(*indexRoom)});
+  } else {
+    argv.insert(argv.end(), {"-movflags", "+faststart"});
+  }
+  argv.insert(argv.end(), {"-f", "mp4", target});
+  return argv;
 }
 
 int Mux(const Request& r) {
@@ -317,20 +329,16 @@ int Mux(const Request& r) {
   mp4.path = TempPath(r, ".part");
   bool keepExisting = !r.replace && IsFile(r.output);
   MuxPlan plan = PlanMux(r, keepExisting, usePipe ? Args{"-f", "matroska", "-i", "pipe:0"} : Args{"-i", mkv.path});
-
-  Args argv = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
-  argv.insert(argv.end(), plan.inputs.begin(), plan.inputs.end());
-  argv.insert(argv.end(), plan.maps.begin(), plan.maps.end());
-  argv.insert(argv.end(), {"-c", "copy"});
-  argv.insert(argv.end(), plan.streamOptions.begin(), plan.streamOptions.end());
-  for (const auto& in : r.inputs) {
-    if (!in.raw) continue;
-    long timescale = in.fps->den > 1 ? in.fps->num : in.fps->num * 1000;
-    argv.insert(argv.end(), {"-video_track_timescale", std::to_string(timescale)});
-    break;
+  std::optional<uint64_t> room = FrontIndexRoom(r, keepExisting, usePipe, piped);
+  int code = 0;
+  for (bool again = true; again;) {
+    Args argv = MuxLine(r, plan, room, mp4.path);
+    code = usePipe ? piped.Run(kRole, argv) : RunProgram(kRole, argv);
+    // Counted room is never too small; should it be all the same, the index goes after the film.
+    again = code != 0 && room.has_value();
+    if (again) std::cerr << kRole << ": the index did not fit the room kept for it; moving it to the front" << std::endl;
+    room.reset();
   }
-  argv.insert(argv.end(), {"-movflags", "+faststart", "-f", "mp4", mp4.path});
-  int code = usePipe ? piped.Run(kRole, argv) : RunProgram(kRole, argv);
   if (code != 0) return Fail(kRole, "cannot build " + r.output, code);
   if (!Mp4IsComplete(mp4.path)) return Fail(kRole, "cannot build " + r.output + ": the file was not written whole");
   if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);

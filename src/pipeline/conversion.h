@@ -115,8 +115,13 @@ class Conversion {
   // (ffprobe's name of the format written) when it does not fit; unchanged when it does.
   std::string WithinFrameLimit(std::string line, const char* target) const;
   void ReencodeH264();
-  // The video encode of the MP4 road runs beside its audio work; the muxer waits for it here.
+  // The video encode or extraction of the MP4 road runs beside its audio work; the muxer waits
+  // for it here.
   void WaitForVideo();
+  void StartVideoBeside(const std::string& commandLine);
+  // The level patch, at once, or once the video extracted beside has come out.
+  void PatchWhenExtracted(const std::string& video);
+  void PatchExtractedVideo();
 
   // MPEG-2 re-encoding and program-stream muxing (mpeg2_road.cpp).
   void Mpeg2RecodeRoad();
@@ -179,7 +184,8 @@ class Conversion {
 
   Form1& f;
   Application& app;
-  bool videoBeside = false;  // ReencodeH264 started mencoder beside the audio work
+  bool videoBeside = false;  // mencoder or mkvextract was started beside the audio work
+  std::string patchAfterVideo;  // the video to patch once it has come out beside
 };
 
 }  // namespace parvela

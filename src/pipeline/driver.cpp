@@ -245,7 +245,7 @@ void Conversion::AdjustHeader() {
   LogLine(f.lastCommand);
   if (f.recodeH264) return;  // re-encoded video already carries level 4.1
   Progress("Adjusting header");
-  if (!f.chkVob.Checked()) PatchH264Level(Out(app.sourceInfo.vfwVideo ? "movie_video.h264" : "movie.h264"));
+  if (!f.chkVob.Checked()) PatchWhenExtracted(Out(app.sourceInfo.vfwVideo ? "movie_video.h264" : "movie.h264"));
 }
 
 void Conversion::CommonEnd() {

@@ -83,7 +83,8 @@ void Conversion::ExtractTracks() {
     Run(f.lastCommand);
   } else {
     f.lastCommand = MkvextractLine(f.tools.strMKV, f.strFullname, {TrackSpec(videoTrack, Out("movie.h264"))});
-    Run(f.lastCommand);
+    // The MP4 road's audio work reads the source, not the video: the video comes out beside it.
+    StartVideoBeside(f.lastCommand);
   }
 }
 

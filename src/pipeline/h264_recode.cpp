@@ -93,8 +93,7 @@ void Conversion::ReencodeH264() {
   } else {
     // The MP4 road's audio needs nothing of the new stream: it is made while mencoder encodes,
     // and the muxer waits for the video (WaitForVideo).
-    RunBeside(f.lastCommand);
-    videoBeside = true;
+    StartVideoBeside(f.lastCommand);
   }
   if (f.chkVob.Checked()) RenameFile(Out("movie.h264"), Out("movie_raw.h264"));
   Delete("movie_video.h264");

@@ -4,6 +4,7 @@
 #include "pipeline/conversion.h"
 #include "pipeline/pipeline.h"
 #include "process/process.h"
+#include "streams/streams.h"
 
 namespace parvela {
 
@@ -40,8 +41,28 @@ void Conversion::Mp4Road() {
   RetimeTo25Fps();
   EncodeAac();
   WaitForVideo();
+  PatchExtractedVideo();
   AssembleMp4();
   FinishMp4();
+}
+
+void Conversion::StartVideoBeside(const std::string& commandLine) {
+  RunBeside(commandLine);
+  videoBeside = true;
+}
+
+void Conversion::PatchWhenExtracted(const std::string& video) {
+  if (videoBeside) {
+    patchAfterVideo = video;
+  } else {
+    PatchH264Level(video);
+  }
+}
+
+void Conversion::PatchExtractedVideo() {
+  if (patchAfterVideo.empty()) return;
+  PatchH264Level(patchAfterVideo);
+  patchAfterVideo.clear();
 }
 
 void Conversion::DecodeOrBackup() {

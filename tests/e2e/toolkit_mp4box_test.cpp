@@ -1,5 +1,8 @@
 // The MP4Box role in the three forms Parvela composes, and its unwrapping of an AVI's video.
 #include <cstdio>
+#include <fstream>
+
+#include "streams/streams.h"
 
 #include "toolkit_test_util.h"
 
@@ -30,11 +33,75 @@ TEST_F(ToolkitMp4BoxTest, TwoTrackFormGivesAacThenH264AtTheRateAndAspectAsked) {
             (std::vector<std::string>{"MP4Box: ffmpeg -nostdin -hide_banner -loglevel error -y -i " + audio +
                                       " -f matroska -i pipe:0 -map 0 -map 1:0 -c copy"
                                       " -bsf:v:0 h264_metadata=sample_aspect_ratio=4/3 -video_track_timescale 24000"
-                                      " -movflags +faststart -f mp4 " + output + ".part"}));
+                                      " -moov_size 77580 -f mp4 " + output + ".part"}));
   EXPECT_EQ(Probe(output, "codec_name,r_frame_rate,sample_aspect_ratio,nb_frames"),
             "aac,0/0,?,48\nh264,24000/1001,4:3,24");
   // Nothing of the work is left beside the inputs and the result.
   EXPECT_EQ(FolderListing(dir.path()), (std::vector<std::string>{"My_Movie.mp4", "movie.aac", "movie.h264"}));
+}
+
+// The top-level boxes of an MP4, in file order.
+std::vector<std::string> TopLevelBoxes(const std::string& path) {
+  std::vector<std::string> names;
+  std::ifstream in(path, std::ios::binary);
+  unsigned char h[16];
+  for (uint64_t at = 0; in.seekg(static_cast<std::streamoff>(at)) && in.read(reinterpret_cast<char*>(h), 8);) {
+    uint64_t size = (uint64_t{h[0]} << 24) | (uint64_t{h[1]} << 16) | (uint64_t{h[2]} << 8) | h[3];
+    if (size == 1 && in.read(reinterpret_cast<char*>(h + 8), 8)) {
+      size = 0;
+      for (int i = 8; i < 16; ++i) size = (size << 8) | h[i];
+    }
+    names.emplace_back(reinterpret_cast<char*>(h + 4), 4);
+    if (size < 8) break;
+    at += size;
+  }
+  return names;
+}
+
+// The NAL units of an Annex B stream, start codes left out.
+std::vector<std::string> NalUnits(const std::string& stream) {
+  std::vector<std::string> units;
+  size_t start = std::string::npos;
+  for (size_t i = 0; i + 3 <= stream.size(); ++i) {
+    if (stream.compare(i, 3, std::string("\0\0\1", 3)) != 0) continue;
+    if (start != std::string::npos) {
+      size_t end = i;
+      while (end > start && stream[end - 1] == '\0') --end;  // a four-byte start code's zero
+      units.push_back(stream.substr(start, end - start));
+    }
+    start = i + 3;
+    i += 2;
+  }
+  if (start != std::string::npos) units.push_back(stream.substr(start));
+  return units;
+}
+
+// The film is written once, its index kept room for at the front: the index comes before the
+// film, every picture and frame is there at its length, and the video is the patched stream's
+// own NAL units, byte for byte, at level 4.1.
+TEST_F(ToolkitMp4BoxTest, OnePassMp4LeadsWithItsIndexAndHoldsThePatchedStreamWhole) {
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-frames:v", "50", "-c:v", "libx264",
+                      "-preset", "veryfast", "-bf", "3", "-profile:v", "high", "-level", "5.1", "-f", "h264", video}));
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "2", "-c:a", "aac", "-ac", "2", audio}));
+  PatchH264Level(video);
+  Ran ran = RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=25") + " " + Quoted(output) +
+                    " -tmp " + Quoted(dir.path()));
+  ASSERT_EQ(ran.code, 0) << ran.err;
+  ASSERT_EQ(RoleLines(ran, "MP4Box").size(), 1u) << ran.err;  // one write, no second try
+  // The room kept and not needed stays free space between the index and the film.
+  EXPECT_EQ(TopLevelBoxes(output), (std::vector<std::string>{"ftyp", "moov", "free", "free", "mdat"}));
+  // Every ADTS frame of movie.aac (95 of 1024 samples, the encoder's priming frame among them).
+  std::string adtsFrames = Spawn({"ffprobe", "-v", "error", "-count_packets", "-show_entries",
+                                  "stream=nb_read_packets", "-of", "csv=p=0", audio})
+                               .out;
+  EXPECT_EQ(adtsFrames, "95\n");
+  EXPECT_EQ(Probe(output, "codec_name,level,nb_frames,duration"), "aac,?,95,2.026667\nh264,41,50,2.000000");
+  std::string copied = Spawn({"ffmpeg", "-v", "error", "-i", output, "-map", "0:v", "-c", "copy", "-bsf:v",
+                              "h264_mp4toannexb", "-f", "h264", "-"})
+                           .out;
+  std::vector<std::string> units = NalUnits(ReadFile(video));
+  ASSERT_GT(units.size(), 50u);
+  EXPECT_TRUE(NalUnits(copied) == units) << NalUnits(copied).size() << " NAL units, " << units.size() << " expected";
 }
 
 // Without composition offsets the B-frames would be shown in decoding order.

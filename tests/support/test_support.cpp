@@ -13,12 +13,25 @@ namespace parvela::testing {
 
 int RecordingRunner::RunAndWait(const std::string& commandLine) {
   calls.push_back({commandLine, false});
+  events.push_back("run " + commandLine);
   return onRun ? onRun(commandLine) : 0;
 }
 
 void RecordingRunner::RunAndWaitHidden(const std::string& commandLine) {
   calls.push_back({commandLine, true});
+  events.push_back("run " + commandLine);
   if (onRun) onRun(commandLine);
+}
+
+void RecordingRunner::StartBeside(const std::string& commandLine) {
+  calls.push_back({commandLine, false});
+  events.push_back("beside " + commandLine);
+  besideCode_ = onRun ? onRun(commandLine) : 0;
+}
+
+int RecordingRunner::WaitBeside() {
+  events.push_back("wait beside");
+  return besideCode_;
 }
 
 std::vector<std::string> RecordingRunner::Lines() const {

@@ -22,11 +22,20 @@ class RecordingRunner : public ProcessRunner {
   };
   int RunAndWait(const std::string& commandLine) override;
   void RunAndWaitHidden(const std::string& commandLine) override;
+  // A tool started beside is played at its start, as the base runner does, and kept in `calls`
+  // in the order of starts; `events` also shows where the caller waited for it.
+  void StartBeside(const std::string& commandLine) override;
+  int WaitBeside() override;
   std::vector<std::string> Lines() const;
 
   std::vector<Call> calls;
+  // "run LINE", "beside LINE" and "wait beside", in the order they came.
+  std::vector<std::string> events;
   // Called for every command line, after it has been recorded; returns the exit code.
   std::function<int(const std::string& commandLine)> onRun;
+
+ private:
+  int besideCode_ = 0;
 };
 
 // Answers from a script, and a log of every call in the order they came.

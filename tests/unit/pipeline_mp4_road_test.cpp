@@ -103,6 +103,28 @@ class Mp4Road : public ::testing::Test {
   Lines progress;
 };
 
+// The video comes out beside the audio work, which reads the source itself; the level patch
+// and the muxer wait for it, the progress texts keep their order.
+TEST_F(Mp4Road, VideoIsExtractedBesideTheAudioAndPatchedBeforeMuxing) {
+  GraphWritesWav();
+  std::vector<std::string> levelWhenRun;
+  fx.runner.onRun = [&](const std::string& line) {
+    const int code = player(line);
+    const std::string video = ReadFile(O + "movie.h264");
+    levelWhenRun.push_back(video.size() > 7 ? std::to_string(static_cast<unsigned char>(video[7])) : "none");
+    return code;
+  };
+  Convert();
+  const std::string extract = Extract("1:" + Q(O + "movie.h264"));
+  EXPECT_EQ(fx.runner.events, (Lines{"beside " + extract, "run " + FfmpegFromWav(), "wait beside",
+                                     "run " + TwoTrack("24000/1001")}));
+  // 0x33 is level 5.1 as extracted, 0x29 level 4.1: patched only once the extraction has ended.
+  EXPECT_EQ(levelWhenRun, (Lines{"51", "51", "41"}));
+  EXPECT_EQ(progress, (Lines{"Extracting video/audio stream", "Adjusting header", "Encoding Audio", "Creating MP4",
+                             "Cleaning temporary files", "Conversion done"}));
+  EXPECT_EQ(Remaining(), Lines{"film.mp4"});
+}
+
 TEST_F(Mp4Road, DefaultAc3SourceThroughTheGraph) {
   GraphWritesWav();
   Convert();

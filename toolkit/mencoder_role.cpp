@@ -128,7 +128,7 @@ void Tell(const Notes& notes) {
 }
 
 // An encode whose source mencoder decodes itself; "" when that went well, else why FFmpeg
-// decodes it instead (mencoder wrote a film well short of its source).
+// decodes it instead (mencoder failed, or wrote a film well short of its source).
 std::string EncodeDecodingItself(Args argv, const Notes& notes, const std::string& source, const OutputGuard& guard,
                                  int& code) {
   Notes told = notes;
@@ -140,7 +140,9 @@ std::string EncodeDecodingItself(Args argv, const Notes& notes, const std::strin
   }
   Tell(told);
   code = RunProgramLeavingWholeFiles(kRole, argv, guard);
-  if (code != 0 || guard.outputs.size() != 1 || source.empty()) return {};
+  if (source.empty() || guard.outputs.size() != 1) return {};
+  // Not a program that is missing, nor one stopped by a signal (the user's Stop).
+  if (code != 0) return code < 128 && code != kNotInstalled ? "mencoder ended with status " + std::to_string(code) : "";
   const std::string& output = guard.outputs.front();
   const double expected = MediaDuration(kRole, source), made = MediaDuration(kRole, output);
   if (!EndsEarly(made, expected) || NoRoomLeft(output)) return {};

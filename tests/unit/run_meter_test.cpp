@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "form_fixture.h"
+#include "fsutil/fsutil.h"
 #include "pipeline/plan.h"
 #include "ui/run_meter.h"
 
@@ -77,6 +78,55 @@ TEST(ConversionPlanTest, ASplitSourceRunsEachPieceOfItsRoadAndTheLineNamesThePie
   EXPECT_FALSE(refused.convertible);
   EXPECT_EQ(refused.line, "V_QUICKTIME 25.000 fps \u2192 cannot be converted: no tool of Parvela decodes its video "
                           "(V_QUICKTIME)");
+}
+
+// A runner whose mencoder tells its position, as the real one does on its output.
+class TalkingRunner : public testing::RecordingRunner {
+ public:
+  int RunAndWait(const std::string& commandLine) override {
+    const int code = RecordingRunner::RunAndWait(commandLine);
+    if (observer_ && commandLine.find("Mencoder.exe") != std::string::npos) {
+      observer_("Pos:  12.3s    296f (45%) 20.1fps Trem:   0min   0mb  A-V:0.000 [0:0]");
+    }
+    return code;
+  }
+};
+
+// The encode started beside the audio work moves the beside meter and the whole run's step.
+TEST(BesideProgress, MencodersPositionReachesTheBesideMeterAndTheWholeRun) {
+  testing::TempDir appDir, homeDir, films;
+  TalkingRunner runner;
+  testing::ScriptedHost host;
+  testing::RecordingSleeper sleeper;
+  Application app(appDir.path(), homeDir.path() + "/", runner, host, sleeper);
+  Form1 form(app);
+  const std::string source = films / "Film.mkv";
+  testing::WriteFile(source, "x264 - core 164 - options: bitrate=2500");
+  app.sourceInfo.videoKind = "avc";
+  app.sourceInfo.audioTrackCount = 1;
+  form.inspectedSource = source;
+  form.txtFile.SetText(source);
+  form.txtTMP.SetText(films.path() + "/");
+  form.txtSFPS.SetText("25.000");
+  form.Check1.SetValue(0);
+  form.Option1.Select(0);
+  form.cmdConv.SetListIndex(1);
+  form.chkMP2.SetValue(1);
+  int besidePermille = -1;
+  std::string runText;
+  form.besideMeter.Observe([&] {
+    if (const std::optional<int> p = form.besideMeter.Permille()) besidePermille = std::max(besidePermille, *p);
+    if (form.besideMeter.Running() && runText.empty()) runText = form.runMeter.Text();
+  });
+  std::string plan;
+  form.onPlan = [&](const std::string& line) { plan = line; };
+  form.Command2_Click();
+  EXPECT_EQ(besidePermille, 450);
+  EXPECT_EQ(runText.substr(0, 11), "Whole run: ");
+  EXPECT_EQ(plan, "H.264 25.000 fps \u2192 re-encoded to H.264 (as asked) \u00b7 MP4");  // no track listed
+  EXPECT_FALSE(form.besideMeter.Running());
+  EXPECT_FALSE(form.runMeter.Running());  // the run has ended
+  EXPECT_TRUE(form.Command2.Enabled());
 }
 
 }  // namespace

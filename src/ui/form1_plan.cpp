@@ -61,7 +61,8 @@ void Form1::FollowOptions() {
       if (followingOptions_) return;  // one change notifies several boxes
       followingOptions_ = true;
       UpdateDisabledReasons();
-      UpdatePlan();
+      // A run's plan is the one it started with (the pieces of a split change the source box).
+      if (runDepth == 0) UpdatePlan();
       followingOptions_ = false;
     });
   }

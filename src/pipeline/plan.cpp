@@ -79,7 +79,8 @@ Road RoadOf(const Facts& x) {
   return f.chkVob.Checked() ? Road::Ts : Road::Mp4;
 }
 
-// "H.264 High@5.1 1280x720 23.976 fps"
+// "H.264 High@5.1 1280x720 23.976 fps". An MPEG-2 source's rate is not read (its road copies
+// the stream as it is), so the box's value would mislead.
 std::string SourceVideo(const Facts& x) {
   const CodecInfo* row = VideoRow(x.info);
   std::string text = row ? row->name : x.info.videoCodec;
@@ -89,7 +90,7 @@ std::string SourceVideo(const Facts& x) {
     text += " " + std::to_string(x.info.videoWidth) + "x" + std::to_string(x.info.videoHeight);
   }
   const std::string rate = TrimBlanks(x.f.txtSFPS.Text());
-  if (!rate.empty()) text += " " + rate + " fps";
+  if (!rate.empty() && x.info.videoKind != "mpeg2") text += " " + rate + " fps";
   return text;
 }
 
@@ -273,7 +274,12 @@ ConversionPlan PlanConversion(const Form1& f, uint64_t sourceBytes) {
     pieceRoad = RoadOf(piece);
   }
   plan.line = sourceVideo + kArrow + VideoOutcome(x, pieceRoad);
-  if (const AudioTrackRow* audio = ChosenAudio(x)) {
+  // The sources whose roads list no tracks (MPEG-2, VfW) take their first audio track.
+  AudioTrackRow first;
+  first.codecId = info.firstAudioCodecId;
+  const AudioTrackRow* audio = ChosenAudio(x);
+  if (!audio && info.audioTrackCount > 0 && !first.codecId.empty()) audio = &first;
+  if (audio) {
     plan.line += kDot + SourceAudio(*audio) + kArrow + AudioOutcome(x, pieceRoad, *audio);
   } else if (info.audioTrackCount == 0) {
     plan.line += kDot + std::string("no audio, the output is silent");

@@ -23,7 +23,11 @@ bool ClassicMessage(const std::string& text, const std::string& title) {
 
 }  // namespace
 
-void Form1::UpdatePlan() { lblPlan.SetCaption(PlanConversion(*this).line); }
+// A path typed over the inspected one is not described until "Convert" inspects it.
+void Form1::UpdatePlan() {
+  const bool typedOver = !inspectedSource.empty() && TrimBlanks(inspectedSource) != TrimBlanks(txtFile.Text());
+  lblPlan.SetCaption(typedOver ? std::string() : PlanConversion(*this).line);
+}
 
 // The option rules grey a box out for the boxes that are checked (or, for two of them,
 // unchecked); a VC-1 source greys out what its road cannot do.
@@ -57,7 +61,8 @@ void Form1::FollowOptions() {
       if (followingOptions_) return;  // one change notifies several boxes
       followingOptions_ = true;
       UpdateDisabledReasons();
-      UpdatePlan();
+      // A run's plan is the one it started with (the pieces of a split change the source box).
+      if (runDepth == 0) UpdatePlan();
       followingOptions_ = false;
     });
   }

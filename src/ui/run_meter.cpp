@@ -75,13 +75,17 @@ void RunMeter::Finish(size_t index, Clock::time_point now) {
   if (!ran || s.plan.kind.empty() || s.plan.seconds <= 0) return;
   const double ratio = std::clamp(s.took / s.plan.seconds, 0.05, 20.0);
   for (size_t j = index + 1; j < steps_.size(); ++j) {
-    if (steps_[j].plan.kind == s.plan.kind && !steps_[j].done) steps_[j].plan.seconds *= ratio;
+    if (steps_[j].plan.kind == s.plan.kind && !steps_[j].done) {
+      steps_[j].plan.seconds *= ratio;
+      steps_[j].learned = true;
+    }
   }
 }
 
 // A step not yet begun, of a kind no step has taught: the steps that ended say how this machine
 // compares with the expectation.
 double RunMeter::Pending(const Step& s) const {
+  if (s.learned) return std::max(s.plan.seconds, 0.01);
   double took = 0, expected = 0;
   for (const Step& d : steps_) {
     if (d.done && d.took > 0) {

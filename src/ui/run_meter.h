@@ -54,6 +54,7 @@ class RunMeter : public Control {
     bool done = false;
     Clock::time_point began{};
     double took = 0;  // seconds, once done
+    bool learned = false;  // a step of its kind ended and set its expectation
   };
   void Finish(size_t index, Clock::time_point now);
   // Seconds the step takes: what it took, what its pace so far says, or what was expected of

@@ -52,7 +52,9 @@ TEST_F(CliSourceKinds, Mpeg2SourceBecomesAProgramStreamWithItsAudioCopied) {
                       "sine=sample_rate=48000", "-t", "2", "-c:v", "mpeg2video", "-c:a", "ac3", source}));
   Ran ran = Convert(source);
   ASSERT_EQ(ran.code, 0) << ran.err;
-  EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"Repacking to mpeg2 container", "Conversion done",
+  EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"MPEG-2 \u2192 copied \u00b7 AC-3 \u2192 copied "
+                                                      "\u00b7 MPEG program stream (.mpg)",
+                                                      "Repacking to mpeg2 container", "Conversion done",
                                                       "Plays on: PS3 (Xbox 360: MPEG program stream)"}));
   EXPECT_EQ(FolderListing(out.path()), std::vector<std::string>{"my.show.mpg"});
   const std::string mpg = out / "my.show.mpg";

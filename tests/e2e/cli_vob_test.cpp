@@ -57,7 +57,9 @@ TEST_F(CliVob, Ac3FiveOneIsMuxedUntouchedAtLevel41) {
   Ran ran = Convert();
   ASSERT_EQ(ran.code, 0) << ran.err;
   ExpectPs3Stream("ac3,6,384000");
-  EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"Extracting video/audio stream", "Adjusting header",
+  EXPECT_EQ(Lines(ran.out), (std::vector<std::string>{"H.264 Baseline@5.1 320x240 23.976 fps \u2192 copied, level 5.1 "
+                                                      "\u2192 4.1 \u00b7 AC-3 5.1 und \u2192 kept \u00b7 M2TS as .mpg",
+                                                      "Extracting video/audio stream", "Adjusting header",
                                                       "Adjusting Header", "Muxing MPEG PS", "Conversion done",
                                                       "Plays on: PS3 (Xbox 360: MPEG transport stream)"}));
   EXPECT_EQ(ReadFile(app + "/h264info/h264info.ini"), "[Paths]\r\nInputPath=" + out / "movie_raw.h264" +

@@ -262,15 +262,17 @@ QLayout* MainWindow::BuildStatus() {
   bar_ = Steady(Make<QProgressBar>(this, "progressBar"));
   bar_->setTextVisible(true);
   status_->addWidget(bar_);
-  // The tool running beside the step (the video encode beside the audio work), then the whole
-  // run across its steps; each keeps its place while it is hidden.
+  // In one row: the tool running beside the step (the video encode beside the audio work), and
+  // the whole run across its steps; each keeps its place while it is hidden.
+  auto* runRow = new QHBoxLayout;
   besideBar_ = Steady(Make<QProgressBar>(this, "besideBar"));
   besideBar_->setTextVisible(true);
-  status_->addWidget(besideBar_);
   runBar_ = Steady(Make<QProgressBar>(this, "runBar"));
   runBar_->setTextVisible(true);
   runBar_->setRange(0, 1000);
-  status_->addWidget(runBar_);
+  runRow->addWidget(besideBar_, 1);
+  runRow->addWidget(runBar_, 1);
+  status_->addLayout(runRow);
   // Whether the file just made plays on the consoles; empty until a conversion finishes one.
   // Two lines are kept for it (the longest verdicts and summaries wrap), so "Convert" stays put.
   verdict_ = Steady(Make<QLabel>(this, "lblVerdict"));

@@ -66,13 +66,15 @@ ArgumentProgressWindow::ArgumentProgressWindow(Form1& form)
   policy.setRetainSizeWhenHidden(true);
   bar_->setSizePolicy(policy);
   column->addWidget(bar_);
-  for (QProgressBar** extra : {&besideBar_, &runBar_}) {
-    *extra = new QProgressBar(this);
-    (*extra)->setObjectName(extra == &runBar_ ? "runBar" : "besideBar");
-    (*extra)->setSizePolicy(policy);
-    column->addWidget(*extra);
-  }
+  // The encode beside the step takes a row only while it runs; the whole run keeps its own.
+  besideBar_ = new QProgressBar(this);
+  besideBar_->setObjectName("besideBar");
+  column->addWidget(besideBar_);
+  runBar_ = new QProgressBar(this);
+  runBar_->setObjectName("runBar");
+  runBar_->setSizePolicy(policy);
   runBar_->setRange(0, 1000);
+  column->addWidget(runBar_);
   auto* buttons = new QHBoxLayout;
   stop_ = new QPushButton("Stop", this);
   stop_->setObjectName("cmdStop");

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kClassName = "ParvelaForm1";
 constexpr int kFirstId = 100;
 constexpr int kWidth = 640;
-constexpr int kHeight = 420;
+constexpr int kHeight = 490;  // with the plan line and the whole run's line
 // Posted after a drop has been answered, so the program it came from is not kept waiting.
 constexpr UINT kDroppedFile = WM_APP + 1;
 constexpr UINT kDroppedFolder = WM_APP + 2;
@@ -89,6 +89,10 @@ MainWindow::MainWindow(Form1& form, Win32WindowHost& host) : form_(form), host_(
   host_.Attach(window_);
   form_.onOutputFinished = [this](const std::string& path) { ShowVerdict(path); };
   form_.onBatchFinished = [this](const std::string& summary) { ShowStatusLine(summary); };
+  // A batch goes on past Parvela's own messages; its summary names them.
+  form_.app.host.divert = [this](const std::string& text, const std::string& title, MsgButtons buttons) {
+    return form_.DivertsInBatch(text, title, buttons);
+  };
   // A verdict speaks of one source: choosing or typing another clears it.
   form_.txtFile.Observe([this] {
     if (form_.txtFile.Text() != verdictSource_) ShowWindow(verdict_, SW_HIDE);
@@ -118,22 +122,22 @@ HWND MainWindow::Add(const char* windowClass, DWORD style, RECT place, Control& 
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
   SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   views_.push_back({hwnd, std::move(onCommand)});
-  if (!model.ToolTip().empty()) {
-    TOOLINFOA tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = window_;
-    tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
-    std::string tip = model.ToolTip();
-    tool.lpszText = tip.data();
-    SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-  }
+  // Every control gets a tool: a box greyed out by the rules says why, tool-tip or not.
+  TOOLINFOA tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  std::string tip = model.ShownToolTip();
+  tool.lpszText = tip.data();
+  SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
   return hwnd;
 }
 
 void MainWindow::Bind(HWND hwnd, Control& model, std::function<void()> mirror) {
-  auto sync = [hwnd, &model, mirror] {
+  auto sync = [this, hwnd, &model, mirror] {
     ShowState(hwnd, model);
+    UpdateToolTip(hwnd, model);
     if (mirror) mirror();
   };
   sync();
@@ -232,6 +236,7 @@ void MainWindow::AddStop(RECT place) {
 // The running tool's own progress with the time left (a moving bar while it tells none), else
 // the audio counter or the batch position; hidden when there is none of these.
 void MainWindow::UpdateProgressBar() {
+  UpdateRunLine();
   const StepMeter& meter = form_.stepMeter;
   if (meter.Running()) {
     const std::optional<int> permille = meter.Permille();
@@ -254,6 +259,27 @@ void MainWindow::UpdateProgressBar() {
   SendMessageA(bar_, PBM_SETPOS, static_cast<WPARAM>(counter->value), 0);
   const std::string of = std::to_string(counter->value) + " of " + std::to_string(counter->maximum);
   SetUtf8Text(barText_, counter->seconds ? of + " seconds of audio" : of);
+}
+
+void MainWindow::UpdateToolTip(HWND hwnd, const Control& model) {
+  TOOLINFOA tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window_;
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+  std::string tip = model.ShownToolTip();
+  tool.lpszText = tip.data();
+  SendMessageA(tips_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+// The encode beside the step, then the whole run: "Video encode: 45% · Whole run: 30% · 3:10 left".
+void MainWindow::UpdateRunLine() {
+  if (!runText_) return;
+  std::string line;
+  if (form_.besideMeter.Running()) line = "Video encode: " + form_.besideMeter.Text();
+  const std::string whole = form_.runMeter.Text();
+  if (!whole.empty()) line += (line.empty() ? "" : " \u00b7 ") + whole;
+  SetUtf8Text(runText_, line);
+  ShowWindow(runText_, line.empty() ? SW_HIDE : SW_SHOWNA);
 }
 
 void MainWindow::ShowVerdict(const std::string& outputPath) {

@@ -44,6 +44,8 @@ class MainWindow {
   void Options(RECT first, OptionButtons& model);
   void AddStop(RECT place);
   void UpdateProgressBar();
+  void UpdateRunLine();
+  void UpdateToolTip(HWND hwnd, const Control& model);
   void ShowVerdict(const std::string& outputPath);
   void ShowStatusLine(const std::string& line);
   void OnDrop(HDROP drop);
@@ -56,6 +58,7 @@ class MainWindow {
   HWND bar_ = nullptr;
   HWND barText_ = nullptr;  // the bar's percent and time left, or its counter
   HWND verdict_ = nullptr;
+  HWND runText_ = nullptr;  // the encode beside the step and the whole run
   HWND stop_ = nullptr;
   std::string verdictSource_;  // the source box's text the verdict line speaks of
   // Closing the window during a run stops it; the window closes once the run has unwound.

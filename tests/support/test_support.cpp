@@ -13,6 +13,7 @@ namespace parvela::testing {
 
 int RecordingRunner::RunAndWait(const std::string& commandLine) {
   calls.push_back({commandLine, false});
+  lastCrash_.clear();
   return onRun ? onRun(commandLine) : 0;
 }
 

@@ -24,6 +24,9 @@ class RecordingRunner : public ProcessRunner {
   void RunAndWaitHidden(const std::string& commandLine) override;
   std::vector<std::string> Lines() const;
 
+  // Plays the tool now running as ended by a signal (from onRun): "X was ended by signal 11".
+  void PlayCrash(const std::string& how) { lastCrash_ = how; }
+
   std::vector<Call> calls;
   // Called for every command line, after it has been recorded; returns the exit code.
   std::function<int(const std::string& commandLine)> onRun;

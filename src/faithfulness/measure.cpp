@@ -61,20 +61,34 @@ std::vector<std::string> Fields(const std::string& line) {
   return fields;
 }
 
-// One stream's packets: the sum of their durations (a packet without one lasts as long as the
-// one before it) and the span from the first start to the last end.
+// One stream's packets: the sum of their durations and the span from the first start to the
+// last end. A packet without a duration (TrueHD's, often the last of a stream) lasts until the
+// next one starts, or as long as the one before it when none follows.
 struct PacketTally {
   double sum = 0, last = 0, first = 0, end = 0;
   bool any = false;
+  std::optional<double> open;  // the start of a packet without a duration, still to be closed
   void Add(const std::optional<double>& pts, const std::optional<double>& duration) {
-    if (duration) last = *duration;
-    sum += last;
+    if (open && pts && *pts > *open) last = *pts - *open;
+    if (open) sum += last;
+    open.reset();
+    if (duration) {
+      last = *duration;
+      sum += last;
+    } else if (pts) {
+      open = pts;
+    } else {
+      sum += last;
+    }
     if (!pts) return;
     if (!any || *pts < first) first = *pts;
-    if (!any || *pts + last > end) end = *pts + last;
+    if (!any || *pts + duration.value_or(0) > end) end = *pts + duration.value_or(0);
     any = true;
   }
-  std::optional<double> Span() const { return any ? std::optional<double>(end - first) : std::nullopt; }
+  double Sum() const { return sum + (open ? last : 0); }
+  std::optional<double> Span() const {
+    return any ? std::optional<double>(end + (open && *open >= end ? last : 0) - first) : std::nullopt;
+  }
 };
 
 }  // namespace
@@ -107,7 +121,7 @@ bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std:
     }
   }
   if (picture >= 0) lengths.picture = tallies[picture].Span();
-  if (sound >= 0 && tallies[sound].any) lengths.sound = tallies[sound].sum;
+  if (sound >= 0 && tallies[sound].any) lengths.sound = tallies[sound].Sum();
   return true;
 }
 

@@ -147,10 +147,12 @@ TEST(Faithfulness, SourceSoundIsItsPacketsDurationsNotItsTimestamps) {
   TempDir dir;
   testing::RecordingRunner runner;
   // A web clip: the second audio stream's timestamps span 0.2 s, its packets hold 0.3 s (a packet
-  // without a duration lasts as long as the one before). A cover picture is no picture.
+  // without a duration lasts as long as the one before). A cover picture is no picture. TrueHD
+  // gives no durations: each packet lasts until the next starts.
   runner.onRun = [&](const std::string& line) {
     const Lines a = SplitCommandLine(line);
-    WriteFile(a[a.size() - 2], "stream,0,video,1\nstream,1,audio,0\nstream,2,video,0\nstream,3,audio,0\n"
+    WriteFile(a[a.size() - 2], "stream,0,video,1\nstream,1,audio,0\nstream,2,video,0\nstream,3,audio,0\nstream,4,audio,0\n"
+                               "packet,4,0.000,N/A\npacket,4,0.002,N/A\npacket,4,0.004,N/A\n"
                                "packet,2,1.000,0.040\npacket,3,0.000,0.100\npacket,1,0.000,5.000\r\n"
                                "packet,3,0.100,0.100\npacket,3,0.200,N/A\npacket,2,1.040,0.040\npacket,0,0.000,9.0\n");
     return 0;
@@ -161,7 +163,9 @@ TEST(Faithfulness, SourceSoundIsItsPacketsDurationsNotItsTimestamps) {
   EXPECT_NEAR(*lengths.picture, 0.08, 1e-9);
   EXPECT_FALSE(FileIsPresent(dir / "r.txt"));
   ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 2, 1, true}, lengths));
-  EXPECT_FALSE(lengths.sound);  // there is no third audio stream
+  EXPECT_NEAR(*lengths.sound, 0.006, 1e-9);
+  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 3, 1, true}, lengths));
+  EXPECT_FALSE(lengths.sound);  // there is no fourth audio stream
 }
 
 TEST(Leftovers, OnlyTheFixedNamesMoveIntoAFolderOfTheirOwnAndNothingIsReplaced) {

@@ -2,6 +2,7 @@
 // lie by hours (a file cut off mid-write keeps its header), and a web clip's audio timestamps
 // may span less than the sound it holds: so the source is read packet by packet, demuxed and
 // never decoded, in one pass. An output's lengths are what its muxer wrote into its index.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -61,33 +62,40 @@ std::vector<std::string> Fields(const std::string& line) {
   return fields;
 }
 
-// One stream's packets: the sum of their durations and the span from the first start to the
-// last end. A packet without a duration (TrueHD's, often the last of a stream) lasts until the
-// next one starts, or as long as the one before it when none follows.
+// One stream's packets. The sound is the sum of their durations: a packet without one (TrueHD's,
+// often the last of a stream) lasts until the next starts, or as long as the one before it when
+// none follows. The picture is the longer of its frames' durations and its timestamps' span: a
+// web clip's timestamps may be squeezed while its frames keep their rate, and a variable-rate
+// recording's frames may carry a nominal duration while its timestamps are true. (Frames come
+// in decode order, so their timestamps' gaps say nothing.)
 struct PacketTally {
-  double sum = 0, last = 0, first = 0, end = 0;
+  double stated = 0;  // the durations the packets carry
+  double filled = 0;  // the same with the gaps of those that carry none
+  double last = 0, first = 0, end = 0;
   bool any = false;
   std::optional<double> open;  // the start of a packet without a duration, still to be closed
   void Add(const std::optional<double>& pts, const std::optional<double>& duration) {
     if (open && pts && *pts > *open) last = *pts - *open;
-    if (open) sum += last;
+    if (open) filled += last;
     open.reset();
     if (duration) {
       last = *duration;
-      sum += last;
+      stated += last;
+      filled += last;
     } else if (pts) {
       open = pts;
     } else {
-      sum += last;
+      filled += last;
     }
     if (!pts) return;
     if (!any || *pts < first) first = *pts;
     if (!any || *pts + duration.value_or(0) > end) end = *pts + duration.value_or(0);
     any = true;
   }
-  double Sum() const { return sum + (open ? last : 0); }
-  std::optional<double> Span() const {
-    return any ? std::optional<double>(end + (open && *open >= end ? last : 0) - first) : std::nullopt;
+  double Sound() const { return filled + (open ? last : 0); }
+  std::optional<double> Picture() const {
+    if (!any) return stated > 0 ? std::optional<double>(stated) : std::nullopt;
+    return std::max(end - first, stated);
   }
 };
 
@@ -120,8 +128,8 @@ bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std:
       sound = index;
     }
   }
-  if (picture >= 0) lengths.picture = tallies[picture].Span();
-  if (sound >= 0 && tallies[sound].any) lengths.sound = tallies[sound].Sum();
+  if (picture >= 0) lengths.picture = tallies[picture].Picture();
+  if (sound >= 0 && tallies[sound].any) lengths.sound = tallies[sound].Sound();
   return true;
 }
 

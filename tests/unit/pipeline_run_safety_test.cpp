@@ -148,19 +148,21 @@ TEST(Faithfulness, SourceSoundIsItsPacketsDurationsNotItsTimestamps) {
   testing::RecordingRunner runner;
   // A web clip: the second audio stream's timestamps span 0.2 s, its packets hold 0.3 s (a packet
   // without a duration lasts as long as the one before). A cover picture is no picture. TrueHD
-  // gives no durations: each packet lasts until the next starts.
+  // gives no durations: each packet lasts until the next starts. The picture's frames outlast
+  // their timestamps.
   runner.onRun = [&](const std::string& line) {
     const Lines a = SplitCommandLine(line);
     WriteFile(a[a.size() - 2], "stream,0,video,1\nstream,1,audio,0\nstream,2,video,0\nstream,3,audio,0\nstream,4,audio,0\n"
                                "packet,4,0.000,N/A\npacket,4,0.002,N/A\npacket,4,0.004,N/A\n"
                                "packet,2,1.000,0.040\npacket,3,0.000,0.100\npacket,1,0.000,5.000\r\n"
-                               "packet,3,0.100,0.100\npacket,3,0.200,N/A\npacket,2,1.040,0.040\npacket,0,0.000,9.0\n");
+                               "packet,3,0.100,0.100\npacket,3,0.200,N/A\npacket,2,1.040,0.040\npacket,0,0.000,9.0\n"
+                               "packet,2,N/A,0.040\npacket,2,N/A,0.040\n");
     return 0;
   };
   faithfulness::Lengths lengths;
   ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 1, 1, true}, lengths));
   EXPECT_NEAR(*lengths.sound, 0.3, 1e-9);
-  EXPECT_NEAR(*lengths.picture, 0.08, 1e-9);
+  EXPECT_NEAR(*lengths.picture, 0.16, 1e-9);  // four frames, their timestamps span two
   EXPECT_FALSE(FileIsPresent(dir / "r.txt"));
   ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 2, 1, true}, lengths));
   EXPECT_NEAR(*lengths.sound, 0.006, 1e-9);

@@ -3,6 +3,7 @@
 // first tool runs. A finished film of the same name stays until its successor is complete and
 // judged. And the successor is held to its source: its sound as long as the source's, its
 // picture as long as its sound.
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 

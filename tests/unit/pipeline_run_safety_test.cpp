@@ -188,14 +188,6 @@ TEST(Leftovers, OnlyTheFixedNamesMoveIntoAFolderOfTheirOwnAndNothingIsReplaced) 
   EXPECT_EQ(ReadFile(folder + "parvela-leftovers"), "a file of the user's");
   EXPECT_TRUE(FileIsPresent(folder + "movie.mpg"));
   EXPECT_TRUE(FileIsPresent(folder + "movie.wma"));
-
-  // An interrupted front end puts an earlier film back over what stands at its name.
-  WriteFile(folder + "film.mp4", "unjudged");
-  WriteFile(KeptName(folder + "film.mp4"), "earlier");
-  RememberKept(folder + "film.mp4");
-  PutBackKeptFiles();
-  EXPECT_EQ(ReadFile(folder + "film.mp4"), "earlier");
-  EXPECT_FALSE(FileIsPresent(KeptName(folder + "film.mp4")));
 }
 
 }  // namespace

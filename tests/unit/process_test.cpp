@@ -1,10 +1,7 @@
 #include <sys/stat.h>
 
-#include <memory>
-
 #include <gtest/gtest.h>
 
-#include "app/instance_lock.h"
 #include "process/process.h"
 #include "test_support.h"
 
@@ -128,30 +125,6 @@ TEST(PosixProcessRunner, NoShellInterpretsAFileName) {
   std::vector<std::string> names;
   for (auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename());
   EXPECT_EQ(names, std::vector<std::string>{"a $(touch pwned) `x` ; b.txt"});
-}
-
-// A tool that crashes is told beside its exit code; a front end that dies with a tool running
-// (here: its lock let go without the tool's end) leaves the tool's group in the lock, and the
-// next run that takes the lock ends it.
-TEST(PosixProcessRunner, CrashIsToldAndTheNextLockEndsADeadRunsTools) {
-  PosixProcessRunner runner;
-  EXPECT_EQ(runner.RunAndWait("/bin/sh -c \"kill -SEGV $$\""), 128 + 11);
-  EXPECT_EQ(runner.LastCrash(), "sh was ended by signal 11 (Segmentation fault)");
-  EXPECT_EQ(runner.RunAndWait("/bin/sh -c \"exit 139\""), 139);
-  EXPECT_EQ(runner.LastCrash(), "");
-
-  testing::TempDir state;
-  auto dead = std::make_unique<InstanceLock>(state.path());
-  ASSERT_TRUE(dead->Held());
-  runner.StartBeside("/bin/sleep 30");
-  SetToolGroupRecorder({});  // the front end dies: nothing records the tool's end
-  dead.reset();
-  InstanceLock next(state.path());
-  ASSERT_TRUE(next.Held());
-  EXPECT_EQ(runner.WaitBeside(), 128 + 9);
-  EXPECT_EQ(runner.TakeBesideCrash(), "sleep was ended by signal 9 (Killed)");
-  EXPECT_EQ(runner.TakeBesideCrash(), "");
-  EXPECT_EQ(testing::ReadFile(next.Path()), "");
 }
 
 }  // namespace

@@ -28,8 +28,8 @@ struct Request {
 };
 
 // The source, from its packets: the sound as the sum of its packets' durations (the samples,
-// whatever the timestamps say), the picture from its first frame to the end of its last.
-// Reads the one stream it needs. False when ffprobe gave no report.
+// whatever the timestamps say), the picture as the longer of its frames' durations and its
+// timestamps' span (a cover picture is no picture). False when ffprobe gave no report.
 bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
                    const Request& request, Lengths& lengths);
 // The output, from the lengths its muxer recorded per stream (an MP4's or AVI's index; a

@@ -1,11 +1,15 @@
 // Measuring lengths with ffprobe through the process seam. A source's declared duration may
 // lie by hours (a file cut off mid-write keeps its header), and a web clip's audio timestamps
-// may span less than the sound it holds: so the source is read packet by packet (demuxed, not
-// decoded), one stream only. An output's lengths are what its muxer wrote into its index.
+// may span less than the sound it holds: so the source is read packet by packet, demuxed and
+// never decoded, in one pass. An output's lengths are what its muxer wrote into its index.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <vector>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -50,47 +54,82 @@ std::optional<std::string> Probe(ProcessRunner& runner, const std::string& ffpro
   return text;
 }
 
-// "pts_time,duration_time" lines: the sum of the durations (a packet without one lasts as long
-// as the one before it) and the span from the first start to the last end.
-void AddUpPackets(const std::string& csv, double& sum, std::optional<double>& span) {
-  std::istringstream lines(csv);
-  std::string line;
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  std::string field;
+  while (std::getline(in, field, ',')) fields.push_back(field);
+  return fields;
+}
+
+// One stream's packets. The sound is the sum of their durations: a packet without one (TrueHD's,
+// often the last of a stream) lasts until the next starts, or as long as the one before it when
+// none follows. The picture is the longer of its frames' durations and its timestamps' span: a
+// web clip's timestamps may be squeezed while its frames keep their rate, and a variable-rate
+// recording's frames may carry a nominal duration while its timestamps are true. (Frames come
+// in decode order, so their timestamps' gaps say nothing.)
+struct PacketTally {
+  double stated = 0;  // the durations the packets carry
+  double filled = 0;  // the same with the gaps of those that carry none
   double last = 0, first = 0, end = 0;
   bool any = false;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t comma = line.find(',');
-    const std::optional<double> pts = Seconds(line.substr(0, comma));
-    const std::optional<double> duration = comma == std::string::npos ? std::nullopt : Seconds(line.substr(comma + 1));
-    if (duration) last = *duration;
-    sum += last;
-    if (!pts) continue;
+  std::optional<double> open;  // the start of a packet without a duration, still to be closed
+  void Add(const std::optional<double>& pts, const std::optional<double>& duration) {
+    if (open && pts && *pts > *open) last = *pts - *open;
+    if (open) filled += last;
+    open.reset();
+    if (duration) {
+      last = *duration;
+      stated += last;
+      filled += last;
+    } else if (pts) {
+      open = pts;
+    } else {
+      filled += last;
+    }
+    if (!pts) return;
     if (!any || *pts < first) first = *pts;
-    if (!any || *pts + last > end) end = *pts + last;
+    if (!any || *pts + duration.value_or(0) > end) end = *pts + duration.value_or(0);
     any = true;
   }
-  if (any) span = end - first;
-}
+  double Sound() const { return filled + (open ? last : 0); }
+  std::optional<double> Picture() const {
+    if (!any) return stated > 0 ? std::optional<double>(stated) : std::nullopt;
+    return std::max(end - first, stated);
+  }
+};
 
 }  // namespace
 
 bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
                    const Request& request, Lengths& lengths) {
   lengths = Lengths();
-  const bool silent = request.audioStream < 0;
-  const std::string stream = silent ? "v:0" : "a:" + std::to_string(request.audioStream);
+  // Lines "stream,INDEX,TYPE,COVER" and "packet,INDEX,PTS,DURATION", in one pass over the file.
   const std::optional<std::string> csv =
       Probe(runner, ffprobe, report,
-            "-select_streams " + stream + " -show_entries packet=pts_time,duration_time -of csv=p=0", request.source);
+            "-show_entries stream=index,codec_type:stream_disposition=attached_pic:packet=stream_index,pts_time,"
+            "duration_time -of csv=p=1",
+            request.source);
   if (!csv) return false;
-  double sum = 0;
-  std::optional<double> span;
-  AddUpPackets(*csv, sum, span);
-  if (silent) {
-    lengths.picture = span;
-  } else if (span) {
-    lengths.sound = sum;
+  std::map<int, PacketTally> tallies;
+  std::istringstream lines(*csv);
+  std::string line;
+  int picture = -1, sound = -1, audioSeen = 0;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> f = Fields(line);
+    if (f.size() < 3) continue;
+    const int index = std::atoi(f[1].c_str());
+    if (f[0] == "packet") {
+      tallies[index].Add(Seconds(f[2]), f.size() > 3 ? Seconds(f[3]) : std::nullopt);
+    } else if (f[0] == "stream" && f[2] == "video" && picture < 0 && (f.size() < 4 || f[3] != "1")) {
+      picture = index;
+    } else if (f[0] == "stream" && f[2] == "audio" && audioSeen++ == request.audioStream) {
+      sound = index;
+    }
   }
+  if (picture >= 0) lengths.picture = tallies[picture].Picture();
+  if (sound >= 0 && tallies[sound].any) lengths.sound = tallies[sound].Sound();
   return true;
 }
 

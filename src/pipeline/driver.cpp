@@ -48,6 +48,7 @@ void Form1::Command2_Click() {
   {
     StoppableRun run(*this);
     lastOutputPath.clear();
+    app.runner.TakeBesideCrash();  // an encode an earlier run stopped was ended on purpose
     try {
       RunAndReport(*this);
       run.SettleKeptOutputs(false);

@@ -3,6 +3,7 @@
 // first tool runs. A finished film of the same name stays until its successor is complete and
 // judged. And the successor is held to its source: its sound as long as the source's, its
 // picture as long as its sound.
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -58,8 +59,9 @@ std::string RejectedName(const std::string& path) {
 }  // namespace
 
 void Conversion::SetAsideEarlierRunsFiles() {
-  // A split's pieces share the outer run's folder, already cleared.
-  if (!app.runOwnsOnlyItsFiles || f.runDepth > 1) return;
+  // A split's pieces (bSplit) share the outer run's folder, already cleared; a piece's failure is
+  // this run's own, and the check of the next piece's lengths speaks for it.
+  if (!app.runOwnsOnlyItsFiles || f.bSplit) return;
   std::vector<std::string> names = LeftoverNames();
   // An output that a front end killed mid-run left beside the earlier film it had set aside was
   // never judged: it goes with the leftovers, and the earlier film back to its name.

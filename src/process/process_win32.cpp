@@ -146,7 +146,6 @@ int Win32ProcessRunner::Run(const std::string& commandLine, bool showOutput, boo
   }
   runningJob = nullptr;
   CloseHandle(started.hProcess);
-  lastCrash_.clear();
   // An unhandled exception ends a program with its NTSTATUS code (0xC0000005, ...).
   if ((code & 0xF0000000u) == 0xC0000000u) {
     const std::vector<std::string> args = SplitCommandLine(commandLine);

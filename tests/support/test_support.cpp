@@ -14,6 +14,7 @@ namespace parvela::testing {
 int RecordingRunner::RunAndWait(const std::string& commandLine) {
   calls.push_back({commandLine, false});
   events.push_back("run " + commandLine);
+  lastCrash_.clear();
   return onRun ? onRun(commandLine) : 0;
 }
 

@@ -28,6 +28,9 @@ class RecordingRunner : public ProcessRunner {
   int WaitBeside() override;
   std::vector<std::string> Lines() const;
 
+  // Plays the tool now running as ended by a signal (from onRun): "X was ended by signal 11".
+  void PlayCrash(const std::string& how) { lastCrash_ = how; }
+
   std::vector<Call> calls;
   // "run LINE", "beside LINE" and "wait beside", in the order they came.
   std::vector<std::string> events;

@@ -39,6 +39,7 @@ struct SourceInfo {
   // Audio tracks in the report, listed or not (a VfW or MPEG-2 source lists none); -1 before
   // any report was read.
   int audioTrackCount = -1;
+  int trackCount = 0;  // tracks of every type the report lists
   std::string firstAudioCodecId;  // the first audio track's codec ID, listed or not
   // The row counts are the entry counts of the window's audio and subtitle lists.
   std::array<AudioTrackRow, kTrackRows> audioTracks;

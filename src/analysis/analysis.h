@@ -50,6 +50,8 @@ std::string AudioTrackSummary(const std::string& codecId, int channels, const st
 // The average frame rate of a track from mkvextract's timestamp file (format v2): the frames
 // after the first over the time they span, "%.3f"; empty when there are fewer than two frames.
 std::string AverageFrameRate(const std::string& timestampFile);
+// The frames the same file lists; 0 when there is none or no file.
+size_t TimestampCount(const std::string& timestampFile);
 
 // One stream of the source as ffprobe met it in the first seconds.
 struct ProbedStream {

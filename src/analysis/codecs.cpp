@@ -8,6 +8,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "streams/h264_sps.h"
+
 namespace parvela {
 
 namespace {
@@ -87,7 +89,6 @@ struct TargetRow {
   const char* ffprobeName;
   ConsoleFrame frame;
 };
-constexpr double kLevel41MacroblocksPerSecond = 245760;
 constexpr TargetRow kTargets[] = {
     {"h264", {1920, 1080, kLevel41MacroblocksPerSecond}},
     {"mpeg2video", {1920, 1080, kLevel41MacroblocksPerSecond}},

@@ -11,7 +11,9 @@
 
 namespace parvela {
 
-std::string AverageFrameRate(const std::string& timestampFile) {
+namespace {
+
+std::vector<double> ReadStamps(const std::string& timestampFile) {
   std::ifstream in(timestampFile);
   std::vector<double> stamps;
   for (std::string line; std::getline(in, line);) {
@@ -20,6 +22,15 @@ std::string AverageFrameRate(const std::string& timestampFile) {
     const double ms = std::strtod(line.c_str(), &end);
     if (end != line.c_str()) stamps.push_back(ms);
   }
+  return stamps;
+}
+
+}  // namespace
+
+size_t TimestampCount(const std::string& timestampFile) { return ReadStamps(timestampFile).size(); }
+
+std::string AverageFrameRate(const std::string& timestampFile) {
+  std::vector<double> stamps = ReadStamps(timestampFile);
   // Frames stored in decoding order come out of order, and mkvextract may repeat the last
   // timestamp: the distinct times, from the least to the most, are the frames.
   std::sort(stamps.begin(), stamps.end());

@@ -97,12 +97,19 @@ void CheckAvcPlayability(Form1& form, const std::string& source) {
 // rate of such recordings stands in.
 constexpr const char* kAssumedVariableRate = "30.000";
 
-void MeasureFrameRate(Form1& form, const std::string& source) {
+// mkvextract's list of the video track's timestamps, in the state folder; the caller deletes it.
+std::string ListTimestamps(Form1& form, const std::string& source) {
   Application& app = form.app;
   const std::string timestamps = app.stateFolder + kSep + "timestamps.txt";
   DeleteFile(timestamps);
   app.runner.RunAndWait(Quoted(form.tools.strMKV) + " timecodes_v2 " + Quoted(source) + " " + form.txtS1.Text() + ":" +
                         Quoted(timestamps));
+  return timestamps;
+}
+
+void MeasureFrameRate(Form1& form, const std::string& source) {
+  Application& app = form.app;
+  const std::string timestamps = ListTimestamps(form, source);
   std::string rate = AverageFrameRate(timestamps);
   DeleteFile(timestamps);
   if (rate.empty()) rate = kAssumedVariableRate;
@@ -119,13 +126,18 @@ bool Refuse(Form1& form, const std::string& problem, const std::string& text) {
   return false;
 }
 
+bool RefuseNoPicture(Form1& form, const std::string& source) {
+  return Refuse(form, "holds no picture",
+                source + " holds no picture: its video track has no frame (the file may end after its header).");
+}
+
 const ProbedStream* ProbedVideo(const Form1& form, const SourceProbe& probe) {
   const int track = std::atoi(form.txtS1.Text().c_str());
   if (const ProbedStream* chosen = track > 0 ? probe.Stream(static_cast<size_t>(track - 1), "video") : nullptr) {
     return chosen;
   }
-  for (size_t i = 0; i < probe.streams.size(); ++i) {
-    if (probe.streams[i].type == "video") return &probe.streams[i];
+  for (const ProbedStream& s : probe.streams) {
+    if (s.type == "video") return &s;
   }
   return nullptr;
 }
@@ -147,23 +159,24 @@ void MarkUndecodableAudio(Form1& form, const SourceProbe& probe) {
 
 // What FFmpeg makes of the source: a film without a single picture is refused here, before any
 // tool of the conversion runs. False after the message.
-bool ProbeAndRefuseWithoutPicture(Form1& form, const std::string& source) {
-  const SourceProbe probe = ProbeSource(form.app, source);
+bool RefuseWithoutPicture(Form1& form, const std::string& source, const SourceProbe& probe) {
   if (!probe.ran) return true;
   if (!probe.read) {
-    // mkvextract may still take out a video that needs no decoding; any other must be decoded.
+    // FFmpeg cannot read the file; mkvextract may still find the frames of a video that needs no
+    // decoding, while any other must be decoded.
+    const std::string timestamps = ListTimestamps(form, source);
+    const size_t frames = TimestampCount(timestamps);
+    DeleteFile(timestamps);
+    if (frames == 0) return RefuseNoPicture(form, source);
     if (!form.app.sourceInfo.videoKind.empty()) return true;
     return Refuse(form, "cannot be read by FFmpeg",
-                  source + " cannot be read by FFmpeg (it may be damaged or end after its header), so its video "
-                           "cannot be decoded.");
+                  source + " cannot be read by FFmpeg (it may be damaged or cut short), so its video cannot be "
+                           "decoded.");
   }
   const ProbedStream* video = ProbedVideo(form, probe);
   const bool anySound = std::any_of(probe.streams.begin(), probe.streams.end(),
                                     [](const ProbedStream& s) { return s.type == "audio" && s.packets > 0; });
-  if (video && video->packets == 0 && video->frames == 0 && !anySound) {
-    return Refuse(form, "holds no picture",
-                  source + " holds no picture: its video track has no frame (the file may end after its header).");
-  }
+  if (video && video->packets == 0 && video->frames == 0 && !anySound) return RefuseNoPicture(form, source);
   form.app.sourceInfo.ffmpegDecodesVideo = video && video->frames > 0;
   MarkUndecodableAudio(form, probe);
   return true;
@@ -221,8 +234,12 @@ bool Form1::Inspect(const std::string& sourcePath) {
   // A report without any video track may be no Matroska file at all.
   const bool anyVideo = !app.sourceInfo.videoKind.empty() || !app.sourceInfo.videoCodec.empty();
   if (!anyVideo && RefusedAsNotMatroska(*this, source)) return false;
-  if (!anyVideo) return Refuse(*this, "has no video track", source + " has no video track: there is no picture to convert.");
-  if (!ProbeAndRefuseWithoutPicture(*this, source)) return false;
+  const SourceProbe probe = ProbeSource(app, source);
+  // A source without video is refused when its tracks, or FFmpeg, say so.
+  if (!anyVideo && (app.sourceInfo.trackCount > 0 || probe.ran)) {
+    return Refuse(*this, "has no video track", source + " has no video track: there is no picture to convert.");
+  }
+  if (!RefuseWithoutPicture(*this, source, probe)) return false;
   inspectedSource = source;
   // Only video that some road converts needs its rate.
   const bool convertible = VideoIsConvertible(app.sourceInfo);

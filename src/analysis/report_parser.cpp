@@ -287,6 +287,7 @@ bool ParseSourceReport(Form1& form) {
   form.app.sourceInfo = SourceInfo{};
   Parse p{form, form.app.sourceInfo, log, lines, ReadTrackList(lines)};
   p.info.audioTrackCount = 0;
+  p.info.trackCount = static_cast<int>(p.tracks.size());
   for (const ReportTrack& t : p.tracks) {
     if (t.type != "audio") continue;
     if (p.info.audioTrackCount++ == 0) p.info.firstAudioCodecId = t.codecId;

@@ -26,8 +26,6 @@ enum Need : unsigned {
   kRateFits41 = 16, // at most level 4.1's macroblocks a second (1080p at 30 frames)
 };
 
-constexpr double kLevel41MacroblocksPerSecond = 245760;
-
 using Kind = Stream::Kind;
 
 // One stream a console's player accepts in one container.

@@ -36,6 +36,10 @@ std::optional<Sps> SpsFromAvcC(std::string_view avcc);
 // The first SPS of an Annex B byte stream.
 std::optional<Sps> SpsFromByteStream(std::string_view bytes);
 
+// Level 4.1's MaxMBPS, the macroblocks a second both consoles decode (1080p at 30 frames): the
+// one figure the verdict, the checker and the re-encoding targets all judge by.
+inline constexpr double kLevel41MacroblocksPerSecond = 245760;
+
 // Reference frames the level 4.1 decoded-picture buffer holds at this frame size.
 unsigned Level41DpbFrames(const Sps& sps);
 // The same for a frame of `frameMbs` macroblocks (0 for an unknown size).

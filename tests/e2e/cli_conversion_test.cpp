@@ -94,14 +94,16 @@ TEST_F(CliConversion, BrokenSourceReportsTheErrorAndKeepsTemporaryFiles) {
   EXPECT_EQ(std::count(left.begin(), left.end(), "broken.mp4"), 0);
 }
 
-TEST_F(CliConversion, SourceWithoutVideoEndsInTheMuxerErrorWithItsTempFilesKept) {
+TEST_F(CliConversion, SourceWithoutVideoIsRefusedBeforeAnyToolRuns) {
   const std::string source = in / "radio.mkv";
   ASSERT_EQ(Shell("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=sample_rate=48000 -t 2 -c:a ac3 " + Q(source)),
             0);
   EXPECT_EQ(RunCli("-o " + Q(out.path()) + " " + Q(source)), 1);
-  EXPECT_NE(Stderr().find("MP4box error: Error creating " + out / "radio.mp4"), std::string::npos) << Stderr();
-  EXPECT_EQ(Names(out.path()), (std::vector<std::string>{"movie.aac", "movie.h264"}));
-  EXPECT_EQ(LinesOf(Stdout()).back(), "Conversion Error");
+  EXPECT_NE(Stderr().find("Inspection error: " + source + " has no video track: there is no picture to convert."),
+            std::string::npos)
+      << Stderr();
+  EXPECT_TRUE(Names(out.path()).empty());
+  EXPECT_TRUE(LinesOf(Stdout()).empty()) << Stdout();
 }
 
 // Every audio format the window knows reaches the MP4 as stereo AAC, by the graph or the backup.

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "analysis/analysis.h"
+#include "pipeline/conversion.h"
 #include "form_fixture.h"
 #include "fsutil/fsutil.h"
 
@@ -277,6 +278,90 @@ TEST_F(AnalysisInspectionTest, VariableFrameRateIsMeasuredFromTheTimestamps) {
   written = "# timestamp format v2\r\n";
   f.ReadInfo(Source());
   EXPECT_EQ(f.txtSFPS.Text(), "30.000");
+}
+
+// With ffprobe in the application folder, inspection asks FFmpeg about the source's first
+// seconds, between mkvinfo and the checker: a picture it decodes makes a video the codec table
+// has no row for convertible; a track it reads no sound from is marked, and named when chosen.
+class ProbedInspectionTest : public AnalysisInspectionTest {
+ protected:
+  ProbedInspectionTest() {
+    std::filesystem::create_directories(App() + "/FFMpeg");
+    WriteFile(Ffprobe(), "");
+    fx.runner.onRun = [this, inner = fx.runner.onRun](const std::string& line) {
+      if (line.starts_with("\"" + Ffprobe())) return WriteFile(ProbeReport(), probeReport), 0;
+      return inner(line);
+    };
+  }
+  std::string Ffprobe() const { return App() + "/FFMpeg/ffprobe.exe"; }
+  std::string ProbeReport() const { return fx.app.stateFolder + "/source_probe.json"; }
+  std::string ProbeLine() const {
+    return "\"" + Ffprobe() +
+           "\" -v error -skip_frame nokey -read_intervals %+5 -print_format json -show_entries "
+           "stream=index,codec_type,codec_name,channels:packet=stream_index:frame=stream_index -o \"" +
+           ProbeReport() + "\" \"file:" + Source() + "\"";
+  }
+  // Stream 0 video, stream 1 audio without a channel count; the entries given.
+  static std::string Streams(const std::string& videoCodec, const std::string& entries) {
+    return R"({"streams": [{"index": 0, "codec_type": "video", "codec_name": ")" + videoCodec +
+           R"("}, {"index": 1, "codec_type": "audio", "codec_name": "ac3", "channels": 0}],
+              "packets_and_frames": [)" + entries + "]}";
+  }
+  std::string probeReport = Streams("h264", R"({"type": "packet", "stream_index": 0},
+                                               {"type": "frame", "stream_index": 0})");
+};
+
+TEST_F(ProbedInspectionTest, ProbeRunsBetweenMkvinfoAndTheCheckerAndMarksTheSoundFfmpegCannotDecode) {
+  EXPECT_TRUE(f.ReadInfo(Source()));
+  EXPECT_EQ(fx.runner.Lines(), (std::vector<std::string>{MkvinfoLine(), ProbeLine(), CheckerLine()}));
+  EXPECT_TRUE(fx.app.sourceInfo.ffmpegDecodesVideo);
+  EXPECT_TRUE(fx.app.sourceInfo.audioTracks[0].undecodable);
+  EXPECT_FALSE(FileIsPresent(ProbeReport()));
+  EXPECT_EQ(UndecodableAudioText(fx.app.sourceInfo, 1, 0),
+            "The audio track 1 (AC-3) cannot be decoded: FFmpeg finds no sound in it. The source has no other audio "
+            "track; --audio none converts the picture alone. Nothing was converted.");
+  fx.app.sourceInfo.audioTracks[1] = fx.app.sourceInfo.audioTracks[0];
+  fx.app.sourceInfo.audioTracks[2].codecId = "A_DTS";
+  fx.app.sourceInfo.audioTracks[3].codecId = "A_AAC";
+  EXPECT_EQ(UndecodableAudioText(fx.app.sourceInfo, 4, 1),
+            "The audio track 2 (AC-3) cannot be decoded: FFmpeg finds no sound in it. Choose another audio track "
+            "(--audio N; 3 and 4 decode), or none (--audio none) for the picture alone. Nothing was converted.");
+}
+
+TEST_F(ProbedInspectionTest, VideoWithoutATableRowIsReencodedOnlyWhenFfmpegDecodesIt) {
+  mkvinfoReport = Report("V_MS/VFW/FOURCC (FourCC: MP42)");
+  f.ReadInfo(Source());
+  EXPECT_EQ(fx.app.sourceInfo.videoCodec, "MP42");
+  EXPECT_TRUE(VideoIsConvertible(fx.app.sourceInfo));
+  EXPECT_EQ(f.chkMP2.Value(), 1);
+
+  probeReport = Streams("unknown", R"({"type": "packet", "stream_index": 0})");
+  f.chkMP2.SetValue(0);
+  f.ReadInfo(Source());
+  EXPECT_FALSE(VideoIsConvertible(fx.app.sourceInfo));
+  EXPECT_EQ(f.chkMP2.Value(), 0);
+  EXPECT_TRUE(fx.host.messages.empty());  // the refusal is the driver's, with its own message
+}
+
+TEST_F(ProbedInspectionTest, SourceWithoutAFrameOrWithoutVideoIsRefusedBeforeTheChecker) {
+  probeReport = Streams("h264", "");
+  EXPECT_FALSE(f.ReadInfo(Source()));
+  EXPECT_EQ(fx.runner.Lines(), (std::vector<std::string>{MkvinfoLine(), ProbeLine()}));
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].text, Source() + " holds no picture: its video track has no frame (the file may end "
+                                                 "after its header). Nothing can be converted.");
+  EXPECT_EQ(fx.host.messages[0].title, "Inspection error");
+  EXPECT_EQ(f.inspectionProblem, "holds no picture");
+  EXPECT_TRUE(fx.app.sourceInfo.videoKind.empty());
+
+  std::string audioOnly = kAvc;
+  const size_t videoTrack = audioOnly.find("| + A track");
+  audioOnly.erase(videoTrack, audioOnly.find("| + A track", videoTrack + 1) - videoTrack);
+  mkvinfoReport = audioOnly;
+  EXPECT_FALSE(f.ReadInfo(Source()));
+  ASSERT_EQ(fx.host.messages.size(), 2u);
+  EXPECT_EQ(fx.host.messages[1].text,
+            Source() + " has no video track: there is no picture to convert. Nothing can be converted.");
 }
 
 }  // namespace

@@ -168,6 +168,12 @@ TEST(CliOptions, AudioChoiceHoldsAfterEveryInspectionOrRefusesTheSource) {
   EXPECT_TRUE(Parse({"--tracks", "a.mkv"}).tracks);
   EXPECT_EQ(ParseError({"--audio", "0"}), "--audio takes the number of an audio track, 1 to 33");
   EXPECT_EQ(ParseError({"--audio", "1", "--audio-lang", "eng"}), "--audio and --audio-lang exclude each other");
+  // --audio none asks for the picture alone; the last --audio given wins.
+  const CliOptions none = Parse({"--audio", "2", "--audio", "none"});
+  EXPECT_TRUE(none.audioNone);
+  EXPECT_EQ(none.audio, 0);
+  EXPECT_FALSE(Parse({"--audio", "none", "--audio", "2"}).audioNone);
+  EXPECT_EQ(ParseError({"--audio", "none", "--audio-lang", "eng"}), "--audio and --audio-lang exclude each other");
   FormFixture fx;
   fx.app.sourceInfo.audioTracks[0] = {" eng", "0", "2", "A_AC3", 6, ""};
   fx.app.sourceInfo.audioTracks[1] = {" jpn", "", "3", "A_FLAC", 2, "Commentary"};

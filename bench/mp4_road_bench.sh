@@ -5,7 +5,9 @@
 # Parvela / ffmpeg, the peak memory of the front end itself (and of the largest tool it ran, with
 # GNU time), and for the first run the time of each progress step, beside a stream copy of the video alone (what "Creating MP4" is measured against).
 # Usage: bench/mp4_road_bench.sh [BUILD_DIR] [RUNS]   (BUILD_DIR defaults to build, RUNS to 5;
-#        BENCH_LOOPS=N makes the source N x 12 seconds instead of 100 x 12 for a quick try)
+#        BENCH_LOOPS=N makes the source N x 12 seconds instead of 100 x 12 for a quick try;
+#        BENCH_BEFORE=OTHER_BUILD_DIR converts with that build too in every run, before the
+#        others, to compare two versions on the same machine at the same time)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
@@ -89,7 +91,7 @@ print_steps() {
 }
 
 run_parvela() {
-  local out="$work/parvela/" t0 t1 pid timefile="$work/time.txt"
+  local out="$work/parvela/" t0 t1 pid timefile="$work/time.txt" cli="${cli_override:-$cli}"
   rm -rf "$out" && mkdir -p "$out"
   t0=$(now)
   if [ -x /usr/bin/time ]; then
@@ -140,16 +142,35 @@ run_copy() {
 echo "load before: $(uptime); the one-liner runs at nice $ffmpeg_nice"
 echo "toolkit: PARVELA_AAC_PIECES=${PARVELA_AAC_PIECES:-one per core} PARVELA_MP4BOX_WRAP=${PARVELA_MP4BOX_WRAP:-0}"
 ratios=()
+before="${BENCH_BEFORE:-}"
+if [ -n "$before" ] && [ ! -x "$before/app/parvela-cli" ]; then
+  echo "BENCH_BEFORE: $before/app/parvela-cli is missing" >&2
+  exit 1
+fi
+before_ratios=()
 for i in $(seq 1 "$runs"); do
+  if [ -n "$before" ]; then
+    if [ "$i" = 1 ]; then echo "before ($before):"; cli_override="$before/app/parvela-cli" run_parvela steps
+    else cli_override="$before/app/parvela-cli" run_parvela; fi
+    before_seconds=$parvela_seconds
+    before_mp4=$mp4_seconds
+  fi
   if [ "$i" = 1 ]; then run_parvela steps; else run_parvela; fi
   run_ffmpeg
   ratio=$(calc "$parvela_seconds / $ffmpeg_seconds")
   ratios+=("$ratio")
   echo "run $i: Parvela ${parvela_seconds} s (Creating MP4 ${mp4_seconds} s), ffmpeg ${ffmpeg_seconds} s, ratio $ratio;" \
        "peak memory: front end $((hwm / 1024)) MiB, largest process of the run ${largest} KiB"
+  if [ -n "$before" ]; then
+    before_ratios+=("$(calc "$before_seconds / $ffmpeg_seconds")")
+    echo "       before: ${before_seconds} s (Creating MP4 ${before_mp4} s), ratio ${before_ratios[-1]}"
+  fi
 done
 
 median=$(printf '%s\n' "${ratios[@]}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
 echo "median ratio Parvela / ffmpeg: $median over $runs runs"
+if [ -n "$before" ]; then
+  echo "median ratio before / ffmpeg: $(printf '%s\n' "${before_ratios[@]}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')"
+fi
 run_copy
 echo "load after: $(uptime)"

@@ -38,7 +38,7 @@ class PipedVideo {
   // RunWithVideoFeed, letting go of the pages passed on.
   int Run(std::string_view role, const Args& argv);
   // The pictures to be fed, and the size of their decoder configuration.
-  TrackCounts Counts() const { return {timeline_.pictures.size(), timeline_.avcC.size()}; }
+  TrackCounts Counts() const { return {timeline_.pictures.size(), timeline_.avcC.size(), true}; }
 
  private:
   MappedFile file_;

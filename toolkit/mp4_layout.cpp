@@ -11,10 +11,12 @@ namespace parvela::toolkit {
 
 namespace {
 
-// A sample can cost at most: a time-to-sample entry and a composition offset (8 bytes each),
-// a sync entry (4), its size (4), a chunk of its own (a 64-bit offset, 8, and a
-// sample-to-chunk entry, 12) and a sample-group entry (8).
-constexpr uint64_t kPerSample = 8 + 8 + 4 + 4 + 8 + 12 + 8;
+// Any sample costs at most its size (4) and a chunk of its own (a 64-bit offset, 8, and a
+// sample-to-chunk entry, 12); a picture also a time-to-sample entry and a composition offset
+// (8 each) and a sync entry (4). Audio frames of one length share one time-to-sample entry and
+// one sample-group entry.
+constexpr uint64_t kPerSample = 4 + 8 + 12;
+constexpr uint64_t kPerPicture = kPerSample + 8 + 8 + 4;
 // Headers, handlers, the sample description without its configuration, edit lists, metadata.
 constexpr uint64_t kPerTrack = 4096;
 constexpr uint64_t kFixed = 64 * 1024;
@@ -23,7 +25,9 @@ constexpr uint64_t kFixed = 64 * 1024;
 
 uint64_t IndexRoom(const std::vector<TrackCounts>& tracks) {
   uint64_t room = kFixed;
-  for (const TrackCounts& t : tracks) room += kPerTrack + t.configBytes + t.samples * kPerSample;
+  for (const TrackCounts& t : tracks) {
+    room += kPerTrack + t.configBytes + t.samples * (t.video ? kPerPicture : kPerSample);
+  }
   return room;
 }
 
@@ -31,7 +35,7 @@ std::optional<TrackCounts> AdtsCounts(const std::string& path) {
   MappedFile file;
   std::vector<AdtsFrame> frames;
   if (!file.Open(path) || !SplitAdts(file.bytes(), frames) || frames.empty()) return std::nullopt;
-  return TrackCounts{frames.size(), 64};
+  return TrackCounts{frames.size(), 64, false};
 }
 
 bool Mp4IsComplete(const std::string& path) {

@@ -13,6 +13,7 @@ namespace parvela::toolkit {
 struct TrackCounts {
   uint64_t samples = 0;
   uint64_t configBytes = 0;  // the decoder configuration in the sample description
+  bool video = false;        // audio frames all last as long and are all sync samples
 };
 
 // Every table of every track at its largest for these counts, and the boxes of fixed size.

@@ -103,7 +103,8 @@ PollEnd PollUntilDone(Application& app, TextBox& txtProgress, FilterGraph& graph
                         std::to_string(wholePosition));
     // The read that finds the end needs no further second of waiting.
     if (position >= duration) break;
-    app.sleeper.Sleep(kPollMilliseconds);
+    // The wait ends as the graph does, so the read that finds the end comes at once.
+    if (!graph.WaitForCompletion(kPollMilliseconds)) app.sleeper.Sleep(kPollMilliseconds);
     app.host.DoEvents();
   }
   return PollEnd::Done;

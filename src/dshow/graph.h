@@ -69,8 +69,19 @@ class IMediaPosition {
   virtual bool CurrentPosition(double& seconds) = 0;
 };
 
-// One graph manager answers both interfaces. Releasing it stops a running graph.
-class FilterGraph : public IMediaControl, public IMediaPosition {};
+class IMediaEvent {
+ public:
+  virtual ~IMediaEvent() = default;
+  // Waits at most that long, returning as soon as the running graph has ended or failed; true
+  // when it waited. False when this graph cannot be waited on: the caller then sleeps instead.
+  virtual bool WaitForCompletion(int milliseconds) {
+    (void)milliseconds;
+    return false;
+  }
+};
+
+// One graph manager answers all three interfaces. Releasing it stops a running graph.
+class FilterGraph : public IMediaControl, public IMediaPosition, public IMediaEvent {};
 
 // The wrapper component: names the File writer's output and shows a filter's property pages.
 class IFileSinkWrapper {

@@ -155,6 +155,10 @@ class GstGraph final : public FilterGraph {
   void Stop() override { running_.reset(); }
   bool Duration(double& seconds) override;
   bool CurrentPosition(double& seconds) override;
+  bool WaitForCompletion(int milliseconds) override {
+    if (running_) running_->WaitForEnd(milliseconds);
+    return running_ != nullptr;
+  }
 
   IFilterInfo* Instantiate(const Registration& registration);
 

@@ -1,6 +1,7 @@
 #include "dshow/gst_pipeline.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace parvela::dshow::gst {
@@ -130,11 +131,21 @@ GstPadProbeReturn RunningPipeline::OnData(GstPad*, GstPadProbeInfo* info, gpoint
   return GST_PAD_PROBE_OK;
 }
 
-// Called on the streaming threads; nothing waits on the bus, so every message is dropped here.
+void RunningPipeline::WaitForEnd(int milliseconds) {
+  std::unique_lock<std::mutex> lock(endMutex_);
+  ended_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return Finished() || Failed(); });
+}
+
+// Called on the streaming threads; nothing reads the bus, so every message is dropped here,
+// and the end or a failure wakes whoever waits for it.
 GstBusSyncReply RunningPipeline::OnMessage(GstBus*, GstMessage* message, gpointer data) {
   auto* self = static_cast<RunningPipeline*>(data);
-  if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) self->finished_.store(true);
-  if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) self->failed_.store(true);
+  const GstMessageType type = GST_MESSAGE_TYPE(message);
+  if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
+    std::lock_guard<std::mutex> lock(self->endMutex_);
+    (type == GST_MESSAGE_EOS ? self->finished_ : self->failed_).store(true);
+    self->ended_.notify_all();
+  }
   gst_message_unref(message);
   return GST_BUS_DROP;
 }

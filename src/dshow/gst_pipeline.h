@@ -5,7 +5,9 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +36,8 @@ class RunningPipeline {
 
   bool Failed() const { return failed_.load(); }
   bool Finished() const { return finished_.load(); }
+  // Waits at most that long for the end of the stream or a failure.
+  void WaitForEnd(int milliseconds);
   // Seconds of stream delivered by the slowest chain.
   double Position() const;
   std::optional<double> QueryDuration() const;
@@ -49,6 +53,8 @@ class RunningPipeline {
   std::vector<std::unique_ptr<Demux>> demuxes_;
   std::atomic<bool> failed_{false};
   std::atomic<bool> finished_{false};
+  std::mutex endMutex_;
+  std::condition_variable ended_;
 };
 
 // Appends the decoder filter's elements to a chain: parser, decoder, and what the decoder's

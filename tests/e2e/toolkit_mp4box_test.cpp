@@ -33,7 +33,7 @@ TEST_F(ToolkitMp4BoxTest, TwoTrackFormGivesAacThenH264AtTheRateAndAspectAsked) {
             (std::vector<std::string>{"MP4Box: ffmpeg -nostdin -hide_banner -loglevel error -y -i " + audio +
                                       " -f matroska -i pipe:0 -map 0 -map 1:0 -c copy"
                                       " -bsf:v:0 h264_metadata=sample_aspect_ratio=4/3 -video_track_timescale 24000"
-                                      " -moov_size 77580 -f mp4 " + output + ".part"}));
+                                      " -moov_size 76044 -f mp4 " + output + ".part"}));
   EXPECT_EQ(Probe(output, "codec_name,r_frame_rate,sample_aspect_ratio,nb_frames"),
             "aac,0/0,?,48\nh264,24000/1001,4:3,24");
   // Nothing of the work is left beside the inputs and the result.

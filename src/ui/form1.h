@@ -141,6 +141,7 @@ class Form1 : public ConversionJob {
   void FollowOptions();
   void UpdateDisabledReasons();
   void StartRunMeter();
+  void ShowStopWhileRunning();
   bool followingOptions_ = false;
 };
 

@@ -74,18 +74,22 @@ void Form1::FollowOptions() {
     runMeter.OnText(txtProgress.Text());
   });
   stepMeter.Observe([this] {
-    // Stop stands beside "Convert" once the run's first tool is running, not beside a message
-    // that ends the run before it starts.
-    if (stepMeter.Running() && runDepth > 0) {
-      cmdStop.SetVisible(true);
-      Command2.SetEnabled(false);
-    }
+    if (stepMeter.Running()) ShowStopWhileRunning();
     if (const std::optional<int> permille = stepMeter.Permille()) runMeter.OnStepShare(*permille / 1000.0);
   });
   besideMeter.Observe([this] {
+    if (besideMeter.Running()) ShowStopWhileRunning();
     if (const std::optional<int> permille = besideMeter.Permille()) runMeter.OnBesideShare(*permille / 1000.0);
     if (!besideMeter.Running()) runMeter.OnBesideEnded();
   });
+}
+
+// Stop stands beside "Convert" once the run's first tool is running (in front or beside the
+// next steps), not beside a message that ends the run before it starts.
+void Form1::ShowStopWhileRunning() {
+  if (runDepth == 0) return;
+  cmdStop.SetVisible(true);
+  Command2.SetEnabled(false);
 }
 
 void Form1::StartRunMeter() {

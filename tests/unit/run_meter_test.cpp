@@ -85,10 +85,19 @@ class TalkingRunner : public testing::RecordingRunner {
  public:
   int RunAndWait(const std::string& commandLine) override {
     const int code = RecordingRunner::RunAndWait(commandLine);
-    if (observer_ && commandLine.find("Mencoder.exe") != std::string::npos) {
-      observer_("Pos:  12.3s    296f (45%) 20.1fps Trem:   0min   0mb  A-V:0.000 [0:0]");
-    }
+    Talk(observer_, commandLine);
     return code;
+  }
+  void StartBeside(const std::string& commandLine) override {
+    RecordingRunner::StartBeside(commandLine);
+    Talk(besideObserver_, commandLine);
+  }
+
+ private:
+  static void Talk(const OutputObserver& observer, const std::string& commandLine) {
+    if (observer && commandLine.find("Mencoder.exe") != std::string::npos) {
+      observer("Pos:  12.3s    296f (45%) 20.1fps Trem:   0min   0mb  A-V:0.000 [0:0]");
+    }
   }
 };
 

@@ -47,14 +47,16 @@ std::vector<std::string> Facts::Reasons() const {
   std::vector<std::string> reasons;
   for (const std::string& line : info.checkerFindings) {
     if (line.rfind("reason: ", 0) != 0) continue;
-    // The numbers in brackets are for the log; the plan line keeps the words.
+    // The numbers in brackets are for the log; the plan line keeps the words, once, without
+    // the console the checker names it for ("PS3: ", "Xbox 360: ").
     std::string reason = line.substr(8);
+    if (const size_t colon = reason.find(": "); colon != std::string::npos) reason.erase(0, colon + 2);
     for (size_t open; (open = reason.find(" (")) != std::string::npos;) {
       const size_t close = reason.find(')', open);
       if (close == std::string::npos) break;
       reason.erase(open, close - open + 1);
     }
-    reasons.push_back(reason);
+    if (std::find(reasons.begin(), reasons.end(), reason) == reasons.end()) reasons.push_back(reason);
   }
   return reasons;
 }

@@ -41,9 +41,8 @@ TEST_F(CliPlan, EachFileGetsItsLineAndNothingIsConverted) {
   EXPECT_EQ(ReadFile(home / "out.txt"),
             h264 + ": H.264 Baseline@5.1 320x240 25.000 fps \u2192 copied, level 5.1 \u2192 4.1 \u00b7 "
                    "AC-3 5.1 eng \u2192 AAC stereo 224 kbit/s \u00b7 MP4\n" +
-                tenBit + ": H.264 High 10@1.3 320x240 25.000 fps \u2192 re-encoded to MPEG-2 (profile High 10, the "
-                         "consoles decode Baseline, Main and High only; bit depth 10, the consoles decode 8 bits "
-                         "only) \u00b7 no audio, the output is silent \u00b7 MPEG program stream (.mpg)\n");
+                tenBit + ": H.264 High 10@1.3 320x240 25.000 fps \u2192 re-encoded to MPEG-2 (H.264 profile High 10) "
+                         "\u00b7 no audio, the output is silent \u00b7 MPEG program stream (.mpg)\n");
   // The options change the plan; a file that cannot be converted makes the status 1.
   EXPECT_EQ(Cli("--recode h264 --vob --plan " + Q(h264) + " " + Q(bad)), 1);
   EXPECT_EQ(ReadFile(home / "out.txt"),

@@ -130,18 +130,20 @@ class Ebml {
   std::string b_;
 };
 
-// The picture's end from its packets' timestamps, and the sound's length as decoded.
+// The picture's span from its packets' timestamps (a program stream starts a little after zero),
+// and the sound's length as decoded.
 double PictureSeconds(const std::string& file) {
-  double end = 0;
+  double start = 1e9, end = 0;
   Ran ran = Spawn({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=pts_time,duration_time",
                    "-of", "csv=p=0", file});
   for (const std::string& line : Lines(ran.out)) {
     const size_t comma = line.find(',');
     const double pts = std::atof(line.c_str());
     const double duration = comma == std::string::npos ? 0 : std::atof(line.c_str() + comma + 1);
+    start = std::min(start, pts);
     end = std::max(end, pts + duration);
   }
-  return end;
+  return end > start ? end - start : 0;
 }
 
 double SoundSeconds(const std::string& file) {

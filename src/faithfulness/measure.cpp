@@ -72,6 +72,7 @@ struct PacketTally {
   double stated = 0;  // the durations the packets carry
   double filled = 0;  // the same with the gaps of those that carry none
   double last = 0, first = 0, end = 0;
+  double bytes = 0;  // PCM's length is its size: Matroska rounds its blocks' timestamps
   bool any = false;
   std::optional<double> open;  // the start of a packet without a duration, still to be closed
   void Add(const std::optional<double>& pts, const std::optional<double>& duration) {
@@ -104,32 +105,46 @@ struct PacketTally {
 bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
                    const Request& request, Lengths& lengths) {
   lengths = Lengths();
-  // Lines "stream,INDEX,TYPE,COVER" and "packet,INDEX,PTS,DURATION", in one pass over the file.
+  // Lines "packet,INDEX,PTS,DURATION,SIZE" and "stream,INDEX,CODEC,TYPE[,RATE,CHANNELS,BITS],COVER"
+  // (the audio fields for audio streams only), in one pass over the file.
   const std::optional<std::string> csv =
       Probe(runner, ffprobe, report,
-            "-show_entries stream=index,codec_type:stream_disposition=attached_pic:packet=stream_index,pts_time,"
-            "duration_time -of csv=p=1",
+            "-show_entries stream=index,codec_name,codec_type,sample_rate,channels,bits_per_sample:"
+            "stream_disposition=attached_pic:packet=stream_index,pts_time,duration_time,size -of csv=p=1",
             request.source);
   if (!csv) return false;
   std::map<int, PacketTally> tallies;
   std::istringstream lines(*csv);
   std::string line;
   int picture = -1, sound = -1, audioSeen = 0;
+  double pcmBytesPerSecond = 0;
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::vector<std::string> f = Fields(line);
     if (f.size() < 3) continue;
     const int index = std::atoi(f[1].c_str());
     if (f[0] == "packet") {
-      tallies[index].Add(Seconds(f[2]), f.size() > 3 ? Seconds(f[3]) : std::nullopt);
-    } else if (f[0] == "stream" && f[2] == "video" && picture < 0 && (f.size() < 4 || f[3] != "1")) {
+      PacketTally& tally = tallies[index];
+      tally.Add(Seconds(f[2]), f.size() > 3 ? Seconds(f[3]) : std::nullopt);
+      if (f.size() > 4) tally.bytes += std::atof(f[4].c_str());
+      continue;
+    }
+    if (f[0] != "stream" || f.size() < 5) continue;
+    const std::string& codec = f[2];
+    const std::string& type = f[3];
+    if (type == "video" && picture < 0 && f.back() != "1") {
       picture = index;
-    } else if (f[0] == "stream" && f[2] == "audio" && audioSeen++ == request.audioStream) {
+    } else if (type == "audio" && audioSeen++ == request.audioStream) {
       sound = index;
+      if (codec.starts_with("pcm_") && f.size() >= 8) {
+        pcmBytesPerSecond = std::atof(f[4].c_str()) * std::atof(f[5].c_str()) * std::atof(f[6].c_str()) / 8;
+      }
     }
   }
   if (picture >= 0) lengths.picture = tallies[picture].Picture();
-  if (sound >= 0 && tallies[sound].any) lengths.sound = tallies[sound].Sound();
+  if (sound >= 0 && tallies[sound].any) {
+    lengths.sound = pcmBytesPerSecond > 0 ? tallies[sound].bytes / pcmBytesPerSecond : tallies[sound].Sound();
+  }
   return true;
 }
 

@@ -21,7 +21,8 @@ using Lines = std::vector<std::string>;
 const std::string kSpsLevel51("\x00\x00\x00\x01\x67\x64\x00\x33\xAC", 9);
 // Six seconds of picture and of sound, as ffprobe lists a source's streams and packets.
 const std::string kSourcePackets =
-    "stream,0,video,0\nstream,1,audio,0\npacket,0,0.000,3.000\npacket,1,0.000,3.000\npacket,0,3.000,3.000\n"
+    "stream,0,h264,video,0\nstream,1,ac3,audio,48000,6,0,0\npacket,0,0.000,3.000\npacket,1,0.000,3.000\n"
+    "packet,0,3.000,3.000\n"
     "packet,1,3.000,3.000\n";
 
 class RunSafety : public ::testing::Test {
@@ -95,8 +96,9 @@ TEST_F(RunSafety, LeftoversGoAsideTheEarlierFilmStaysUntilItsSuccessorIsJudged) 
   EXPECT_EQ(lines[lines.size() - 2], "\"" + ffprobe + "\" -v error -print_format json -show_entries "
             "stream=codec_type,duration:stream_disposition=attached_pic -o \"" + fx.appDir / "lengths.txt" +
             "\" \"file:" + out / "film.mp4\"");
-  EXPECT_EQ(lines.back(), "\"" + ffprobe + "\" -v error -show_entries stream=index,codec_type:stream_disposition="
-            "attached_pic:packet=stream_index,pts_time,duration_time -of csv=p=1 -o \"" + fx.appDir / "lengths.txt" +
+  EXPECT_EQ(lines.back(), "\"" + ffprobe + "\" -v error -show_entries stream=index,codec_name,codec_type,"
+            "sample_rate,channels,bits_per_sample:stream_disposition=attached_pic:packet=stream_index,pts_time,"
+            "duration_time,size -of csv=p=1 -o \"" + fx.appDir / "lengths.txt" +
             "\" \"file:" + source + "\"");
 
   // Judged whole: it replaces the earlier film, and this run's temporary files were its own.
@@ -149,10 +151,13 @@ TEST(Faithfulness, SourceSoundIsItsPacketsDurationsNotItsTimestamps) {
   // A web clip: the second audio stream's timestamps span 0.2 s, its packets hold 0.3 s (a packet
   // without a duration lasts as long as the one before). A cover picture is no picture. TrueHD
   // gives no durations: each packet lasts until the next starts. The picture's frames outlast
-  // their timestamps.
+  // their timestamps. PCM lasts as long as its bytes say: Matroska rounds its blocks' timestamps.
   runner.onRun = [&](const std::string& line) {
     const Lines a = SplitCommandLine(line);
-    WriteFile(a[a.size() - 2], "stream,0,video,1\nstream,1,audio,0\nstream,2,video,0\nstream,3,audio,0\nstream,4,audio,0\n"
+    WriteFile(a[a.size() - 2], "stream,0,mjpeg,video,1\nstream,1,aac,audio,48000,2,0,0\nstream,2,h264,video,0\n"
+                               "stream,3,aac,audio,48000,2,0,0\nstream,4,truehd,audio,48000,6,0,0\n"
+                               "stream,5,pcm_s16le,audio,44100,1,16,0\n"
+                               "packet,5,0.000,0.001,88200\npacket,5,0.001,0.001,88200\n"
                                "packet,4,0.000,N/A\npacket,4,0.002,N/A\npacket,4,0.004,N/A\n"
                                "packet,2,1.000,0.040\npacket,3,0.000,0.100\npacket,1,0.000,5.000\r\n"
                                "packet,3,0.100,0.100\npacket,3,0.200,N/A\npacket,2,1.040,0.040\npacket,0,0.000,9.0\n"
@@ -167,7 +172,9 @@ TEST(Faithfulness, SourceSoundIsItsPacketsDurationsNotItsTimestamps) {
   ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 2, 1, true}, lengths));
   EXPECT_NEAR(*lengths.sound, 0.006, 1e-9);
   ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 3, 1, true}, lengths));
-  EXPECT_FALSE(lengths.sound);  // there is no fourth audio stream
+  EXPECT_NEAR(*lengths.sound, 2.0, 1e-9);  // 176400 bytes of 16-bit mono at 44.1 kHz
+  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 4, 1, true}, lengths));
+  EXPECT_FALSE(lengths.sound);  // there is no fifth audio stream
 }
 
 TEST(Leftovers, OnlyTheFixedNamesMoveIntoAFolderOfTheirOwnAndNothingIsReplaced) {

@@ -21,7 +21,7 @@ class NoRunner : public ProcessRunner {
 
 class SilentHost : public HeadlessHost {
  public:
-  MsgAnswer MessageBox(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
+  MsgAnswer ShowMessageBox(const std::string&, const std::string&, MsgIcon, MsgButtons) override {
     return MsgAnswer::Ok;
   }
 };

@@ -62,11 +62,25 @@ void ReadStreams(const json& report, SourceProbe& probe) {
   }
   auto entries = report.find("packets_and_frames");
   if (entries == report.end() || !entries->is_array()) return;
+  std::vector<std::optional<double>> first(probe.streams.size());
   for (const json& e : *entries) {
     const int index = Number(e, "stream_index");
     if (index < 0 || static_cast<size_t>(index) >= probe.streams.size()) continue;
     ProbedStream& stream = probe.streams[static_cast<size_t>(index)];
-    (Text(e, "type") == "frame" ? stream.frames : stream.packets) += 1;
+    if (Text(e, "type") == "frame") {
+      stream.frames += 1;
+      continue;
+    }
+    stream.packets += 1;
+    // The earliest packet: a stream's own start time is missing when it begins late in the file.
+    if (const std::optional<double> pts = Time(e, "pts_time")) {
+      if (!first[static_cast<size_t>(index)] || *pts < *first[static_cast<size_t>(index)]) {
+        first[static_cast<size_t>(index)] = pts;
+      }
+    }
+  }
+  for (size_t i = 0; i < probe.streams.size(); ++i) {
+    if (first[i]) probe.streams[i].start = first[i];
   }
 }
 
@@ -75,7 +89,7 @@ void ReadStreams(const json& report, SourceProbe& probe) {
 std::string ProbeLine(const std::string& ffprobePath, const std::string& reportPath, const std::string& source) {
   // "file:" keeps a name that looks like an option or a protocol a file.
   return Quoted(ffprobePath) + " -v error -skip_frame nokey -read_intervals " + kProbedSpan +
-         " -print_format json -show_entries stream=index,codec_type,codec_name,channels,start_time:packet=stream_index:"
+         " -print_format json -show_entries stream=index,codec_type,codec_name,channels,start_time:packet=stream_index,pts_time:"
          "frame=stream_index -o " +
          Quoted(reportPath) + " " + Quoted("file:" + source);
 }

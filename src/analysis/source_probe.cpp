@@ -73,11 +73,8 @@ void ReadStreams(const json& report, SourceProbe& probe) {
     }
     stream.packets += 1;
     // The earliest packet: a stream's own start time is missing when it begins late in the file.
-    if (const std::optional<double> pts = Time(e, "pts_time")) {
-      if (!first[static_cast<size_t>(index)] || *pts < *first[static_cast<size_t>(index)]) {
-        first[static_cast<size_t>(index)] = pts;
-      }
-    }
+    std::optional<double>& earliest = first[static_cast<size_t>(index)];
+    if (const std::optional<double> pts = Time(e, "pts_time"); pts && (!earliest || *pts < *earliest)) earliest = pts;
   }
   for (size_t i = 0; i < probe.streams.size(); ++i) {
     if (first[i]) probe.streams[i].start = first[i];
@@ -89,8 +86,8 @@ void ReadStreams(const json& report, SourceProbe& probe) {
 std::string ProbeLine(const std::string& ffprobePath, const std::string& reportPath, const std::string& source) {
   // "file:" keeps a name that looks like an option or a protocol a file.
   return Quoted(ffprobePath) + " -v error -skip_frame nokey -read_intervals " + kProbedSpan +
-         " -print_format json -show_entries stream=index,codec_type,codec_name,channels,start_time:packet=stream_index,pts_time:"
-         "frame=stream_index -o " +
+         " -print_format json -show_entries stream=index,codec_type,codec_name,channels,start_time:"
+         "packet=stream_index,pts_time:frame=stream_index -o " +
          Quoted(reportPath) + " " + Quoted("file:" + source);
 }
 

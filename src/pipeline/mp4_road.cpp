@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -150,7 +151,9 @@ std::string Conversion::StartDelay(bool ofVideo) const {
   }
   const std::optional<double>& video = app.sourceInfo.videoStart;
   if (!audio || !video) return {};
-  double late = ofVideo ? *video - *audio : *audio - *video;
+  // A time before zero is the encoder's priming, which decoding drops: that sound starts at zero.
+  const double picture = std::max(0.0, *video), sound = std::max(0.0, *audio);
+  double late = ofVideo ? picture - sound : sound - picture;
   // Retimed to 25 fps, the whole film plays faster, its start offset too.
   if (f.chk25.Checked() && f.txtSFPS.Text() != "25.000") late *= std::atof(f.txtSFPS.Text().c_str()) / 25.0;
   constexpr double kFrame = 0.040;

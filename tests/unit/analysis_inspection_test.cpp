@@ -298,7 +298,8 @@ class ProbedInspectionTest : public AnalysisInspectionTest {
   std::string ProbeLine() const {
     return "\"" + Ffprobe() +
            "\" -v error -skip_frame nokey -read_intervals %+5 -print_format json -show_entries "
-           "stream=index,codec_type,codec_name,channels,start_time:packet=stream_index,pts_time:frame=stream_index -o \"" +
+           "stream=index,codec_type,codec_name,channels,start_time:packet=stream_index,pts_time:"
+           "frame=stream_index -o \"" +
            ProbeReport() + "\" \"file:" + Source() + "\"";
   }
   // Stream 0 video, stream 1 audio without a channel count; the entries given.

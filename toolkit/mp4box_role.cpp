@@ -62,6 +62,7 @@ struct AddInput {
   std::optional<Rational> fps;
   std::optional<Rational> par;  // horizontal : vertical pixel spacing
   bool raw = false;             // raw H.264, without timestamps
+  long delayMs = 0;             // the track starts this late (an empty edit before it)
 };
 
 bool IsRawH264(const std::string& path) {
@@ -71,11 +72,11 @@ bool IsRawH264(const std::string& path) {
   return false;
 }
 
-// The path ends where the first ":fps=" or ":par=" begins (a Linux path may hold colons).
+// The path ends where the first ":fps=", ":par=" or ":delay=" begins (a Linux path may hold colons).
 std::string SplitOptions(const std::string& argument, std::string& options) {
   if (IsFile(argument)) return argument;
   size_t cut = std::string::npos;
-  for (const char* key : {":fps=", ":par="}) cut = std::min(cut, argument.find(key));
+  for (const char* key : {":fps=", ":par=", ":delay="}) cut = std::min(cut, argument.find(key));
   options = cut == std::string::npos ? "" : argument.substr(cut + 1);
   return argument.substr(0, cut);
 }
@@ -106,6 +107,13 @@ int ParseAddInput(const std::string& argument, AddInput& in) {
       size_t colon = value.find(':');
       in.par = colon == std::string::npos ? std::nullopt : ParseRate(value.substr(0, colon) + "/" + value.substr(colon + 1));
       if (!in.par) return Fail(kRole, "bad pixel aspect ratio in " + argument);
+    } else if (StartsWith(piece, "delay=")) {
+      // Whole milliseconds; a negative delay (cutting the track's start) is not supported.
+      const std::string ms = piece.substr(6);
+      if (ms.empty() || ms.size() > 9 || ms.find_first_not_of("0123456789") != std::string::npos) {
+        return Fail(kRole, "bad delay in " + argument);
+      }
+      in.delayMs = std::stol(ms);
     } else {
       return Fail(kRole, "unsupported import option " + piece);
     }
@@ -191,6 +199,10 @@ int WrapRawInputs(const Request& r, const std::string& mkvPath) {
       argv.push_back("--display-dimensions");
       argv.push_back("0:" + *display);
     }
+    if (in.delayMs > 0) {
+      argv.push_back("--sync");
+      argv.push_back("0:" + std::to_string(in.delayMs));
+    }
     argv.push_back(in.path);
   }
   int code = RunProgram(kRole, argv);
@@ -213,6 +225,14 @@ bool IsAudioOnly(const std::string& path) {
     if (EndsWithNoCase(path, ext)) return true;
   }
   return false;
+}
+
+// ffmpeg's input option that starts an input's streams `ms` late; nothing for no delay.
+Args StartOffset(long ms) {
+  if (ms <= 0) return {};
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%ld.%03ld", ms / 1000, ms % 1000);
+  return {"-itsoffset", seconds};
 }
 
 struct MuxPlan {
@@ -242,19 +262,21 @@ MuxPlan PlanMux(const Request& r, bool keepExisting, const Args& videoInput) {
     nonRaw += in.raw ? 0 : 1;
   }
   int nextInput = 0;
-  auto mapWhole = [&](const std::string& path) {
+  auto mapWhole = [&](const std::string& path, long delayMs) {
+    const Args offset = StartOffset(delayMs);
+    plan.inputs.insert(plan.inputs.end(), offset.begin(), offset.end());
     plan.inputs.insert(plan.inputs.end(), {"-i", path});
     plan.maps.insert(plan.maps.end(), {"-map", std::to_string(nextInput++)});
     if (anyPar && !IsAudioOnly(path)) plan.videoStreams += CountVideoStreams(path);
   };
-  if (keepExisting) mapWhole(r.output);
+  if (keepExisting) mapWhole(r.output, 0);
   int mkvIndex = (keepExisting ? 1 : 0) + nonRaw;
   int rawIndex = 0;
   for (const auto& in : r.inputs) {
     if (in.raw) {
       MapRaw(in, mkvIndex, rawIndex++, plan);
     } else {
-      mapWhole(in.path);
+      mapWhole(in.path, in.delayMs);
     }
   }
   if (rawIndex > 0) plan.inputs.insert(plan.inputs.end(), videoInput.begin(), videoInput.end());
@@ -316,6 +338,16 @@ Args MuxLine(const Request& r, const MuxPlan& plan, std::optional<uint64_t> inde
   return argv;
 }
 
+// The timed raw input read from the pipe, started as late as its -add path asks.
+Args PipeInput(const Request& r) {
+  Args input;
+  for (const auto& in : r.inputs) {
+    if (in.raw) input = StartOffset(in.delayMs);
+  }
+  input.insert(input.end(), {"-f", "matroska", "-i", "pipe:0"});
+  return input;
+}
+
 int Mux(const Request& r) {
   bool anyRaw = false;
   for (const auto& in : r.inputs) anyRaw = anyRaw || in.raw;
@@ -328,7 +360,7 @@ int Mux(const Request& r) {
   }
   mp4.path = TempPath(r, ".part");
   bool keepExisting = !r.replace && IsFile(r.output);
-  MuxPlan plan = PlanMux(r, keepExisting, usePipe ? Args{"-f", "matroska", "-i", "pipe:0"} : Args{"-i", mkv.path});
+  MuxPlan plan = PlanMux(r, keepExisting, usePipe ? PipeInput(r) : Args{"-i", mkv.path});
   std::optional<uint64_t> room = FrontIndexRoom(r, keepExisting, usePipe, piped);
   int code = 0;
   for (bool again = true; again;) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,7 @@ struct ProbedStream {
   int channels = 0;
   int packets = 0;    // read in the first seconds
   int frames = 0;     // decoded from them (of the video, the pictures a decoder starts at)
+  std::optional<double> start;  // the stream's first timestamp, in seconds
 };
 
 // FFmpeg's account of a source, indexed as ffprobe counts streams (a track's number less one).

@@ -142,6 +142,14 @@ const ProbedStream* ProbedVideo(const Form1& form, const SourceProbe& probe) {
   return nullptr;
 }
 
+// Of the first video track only: the one the MP4 is made of.
+std::optional<double> FirstVideoStart(const SourceProbe& probe) {
+  for (const ProbedStream& s : probe.streams) {
+    if (s.type == "video") return s.start;
+  }
+  return std::nullopt;
+}
+
 // A track that gave no sound in the first seconds although FFmpeg read it, or that lacks what a
 // decoder needs (its channel count, a known format); a track that merely starts later is not one.
 bool Undecodable(const ProbedStream& s) {
@@ -154,6 +162,7 @@ void MarkUndecodableAudio(Form1& form, const SourceProbe& probe) {
     const int track = std::atoi(row.trackNumber.c_str());
     const ProbedStream* s = track > 0 ? probe.Stream(static_cast<size_t>(track - 1), "audio") : nullptr;
     row.undecodable = s && Undecodable(*s);
+    row.start = s ? s->start : std::nullopt;
   }
 }
 
@@ -178,6 +187,7 @@ bool RefuseWithoutPicture(Form1& form, const std::string& source, const SourcePr
                                     [](const ProbedStream& s) { return s.type == "audio" && s.packets > 0; });
   if (video && video->packets == 0 && video->frames == 0 && !anySound) return RefuseNoPicture(form, source);
   form.app.sourceInfo.ffmpegDecodesVideo = video && video->frames > 0;
+  form.app.sourceInfo.videoStart = FirstVideoStart(probe);
   MarkUndecodableAudio(form, probe);
   return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct AudioTrackRow {
   int channels = 0;         // 0 when the report names none
   std::string name{};       // the track's own name, when the file gives one
   bool undecodable = false; // FFmpeg read the track's first seconds and decoded no sound from them
+  std::optional<double> start{};  // the track's first timestamp in seconds, as FFmpeg read it
 };
 
 struct SubtitleTrackRow {
@@ -37,6 +39,9 @@ struct SourceInfo {
   // FFmpeg decoded a picture of the first video track (asked at inspection when ffprobe is in
   // the application folder).
   bool ffmpegDecodesVideo = false;
+  // The first video track's first timestamp in seconds, as FFmpeg read it; against the chosen
+  // audio track's it tells how much later one starts than the other.
+  std::optional<double> videoStart;
   // Audio tracks in the report, listed or not (a VfW or MPEG-2 source lists none); -1 before
   // any report was read.
   int audioTrackCount = -1;

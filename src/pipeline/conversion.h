@@ -163,6 +163,7 @@ class Conversion {
   void AssembleMp4();
   void FinishMp4();
   std::string Mp4BoxLine() const;
+  std::string StartDelay(bool ofVideo) const;
 
   // Small shared pieces.
   std::string Out(const std::string& name) const { return f.outputFolder + name; }

@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
 #include "dshow/dshow.h"
 #include "fsutil/cleanup.h"
 #include "fsutil/fsutil.h"
@@ -136,6 +140,26 @@ void Conversion::EncodeAac() {
   }
 }
 
+// ":delay=1980" on the track that starts later than the other by more than a frame; raw H.264
+// and the extracted sound both begin at zero, so without it the later one would start early.
+std::string Conversion::StartDelay(bool ofVideo) const {
+  if (Silent()) return {};
+  // The row of the track being converted: the one whose number the track field holds.
+  std::optional<double> audio;
+  for (const AudioTrackRow& row : app.sourceInfo.audioTracks) {
+    if (!row.trackNumber.empty() && TrimBlanks(row.trackNumber) == TrimBlanks(f.audioTrack)) audio = row.start;
+  }
+  const std::optional<double>& video = app.sourceInfo.videoStart;
+  if (!audio || !video) return {};
+  // A time before zero is the encoder's priming, which decoding drops: that sound starts at zero.
+  const double picture = std::max(0.0, *video), sound = std::max(0.0, *audio);
+  double late = ofVideo ? picture - sound : sound - picture;
+  // Retimed to 25 fps, the whole film plays faster, its start offset too.
+  if (f.chk25.Checked() && f.txtSFPS.Text() != "25.000") late *= std::atof(f.txtSFPS.Text().c_str()) / 25.0;
+  constexpr double kFrame = 0.040;
+  return late > kFrame ? ":delay=" + std::to_string(std::lround(late * 1000)) : std::string();
+}
+
 std::string Conversion::Mp4BoxLine() const {
   std::string tmp = f.outputFolder.substr(0, f.outputFolder.size() - 1);
   if (tmp.empty()) tmp = std::string(1, kSep);  // the root folder has no shorter form
@@ -144,16 +168,16 @@ std::string Conversion::Mp4BoxLine() const {
   const std::string mp4box = Quoted(f.tools.strMP4);
   // A re-encoded VfW track is an ordinary stream now: there is no movie_video.h264.
   if (app.sourceInfo.vfwVideo && !f.recodeH264) {
-    return mp4box + " -fps " + f.fpsArg + " -add " + Quoted(Out("movie_video.h264" + par)) + tail;
+    return mp4box + " -fps " + f.fpsArg + " -add " + Quoted(Out("movie_video.h264" + par + StartDelay(true))) + tail;
   }
   if (Silent()) return mp4box + " -add " + Quoted(Out("movie.h264:fps=" + f.fpsArg + par)) + tail;
   const bool audioInOutput = (IsOneOf(f.audioExt, {"mp3", "aac", "ac3", "dts"}) || f.chk25.Checked()) &&
                              !f.chkFF.Checked() && f.neroFound;
   if (audioInOutput) {
-    return mp4box + "  -fps " + f.fpsArg + " -add " + Quoted(Out("movie.h264" + par)) + tail;
+    return mp4box + "  -fps " + f.fpsArg + " -add " + Quoted(Out("movie.h264" + par + StartDelay(true))) + tail;
   }
-  return mp4box + " -add " + Quoted(Out("movie.aac")) + " -add " +
-         Quoted(Out("movie.h264:fps=" + f.fpsArg + par)) + tail;
+  return mp4box + " -add " + Quoted(Out("movie.aac" + StartDelay(false))) + " -add " +
+         Quoted(Out("movie.h264:fps=" + f.fpsArg + par + StartDelay(true))) + tail;
 }
 
 void Conversion::AssembleMp4() {

@@ -226,6 +226,26 @@ TEST_F(RealworldSources, BrowserRecordingWithoutCodecPrivateIsRemuxed) {
   EXPECT_EQ(Probe(sound, "codec_name", "a"), "opus");
 }
 
+// A recording whose picture starts 1.5 s after its sound, as a browser's recorder writes one
+// when the camera comes up late: the MP4's picture starts as late, both keep their lengths.
+TEST_F(RealworldSources, PictureStartingAfterTheSoundKeepsItsStart) {
+  const std::string source = in / "late.mkv";
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000:duration=4", "-itsoffset", "1.5", "-f", "lavfi",
+                      "-i", "testsrc2=size=320x240:rate=25:duration=2.4", "-map", "1:v", "-map", "0:a", "-c:v",
+                      "libx264", "-preset", "veryfast", "-c:a", "libopus", source}));
+  auto offset = [](const std::string& file) {
+    return std::atof(Probe(file, "start_time", "v").c_str()) - std::atof(Probe(file, "start_time", "a").c_str());
+  };
+  ASSERT_NEAR(offset(source), 1.5, 0.05);
+
+  const Ran ran = Convert(source);
+  EXPECT_EQ(ran.code, 0) << ran.err;
+  EXPECT_EQ(Verdict(ran), kMp4Verdict);
+  const std::string mp4 = out / "late.mp4";
+  EXPECT_NEAR(offset(mp4), offset(source), 0.02);
+  ExpectLengthsKept(source, mp4);
+}
+
 // A 59.94 fps screen recording too large for level 4.1's macroblock rate, without a default
 // duration: the checker measures the rate the verdict will, so the film is re-encoded at
 // inspection instead of being remuxed into a file no console plays.

@@ -298,7 +298,8 @@ class ProbedInspectionTest : public AnalysisInspectionTest {
   std::string ProbeLine() const {
     return "\"" + Ffprobe() +
            "\" -v error -skip_frame nokey -read_intervals %+5 -print_format json -show_entries "
-           "stream=index,codec_type,codec_name,channels:packet=stream_index:frame=stream_index -o \"" +
+           "stream=index,codec_type,codec_name,channels,start_time:packet=stream_index,pts_time:"
+           "frame=stream_index -o \"" +
            ProbeReport() + "\" \"file:" + Source() + "\"";
   }
   // Stream 0 video, stream 1 audio without a channel count; the entries given.
@@ -326,6 +327,20 @@ TEST_F(ProbedInspectionTest, ProbeRunsBetweenMkvinfoAndTheCheckerAndMarksTheSoun
   EXPECT_EQ(UndecodableAudioText(fx.app.sourceInfo, 4, 1),
             "The audio track 2 (AC-3) cannot be decoded: FFmpeg finds no sound in it. Choose another audio track "
             "(--audio N; 3 and 4 decode), or none (--audio none) for the picture alone. Nothing was converted.");
+}
+
+// A stream starts at its earliest packet (the pictures come out of order), or where ffprobe
+// says it does when none of its packets was read.
+TEST_F(ProbedInspectionTest, EachStreamStartsAtItsEarliestPacket) {
+  probeReport = R"({"streams": [{"index": 0, "codec_type": "video", "codec_name": "h264"},
+                                {"index": 1, "codec_type": "audio", "codec_name": "ac3", "channels": 2,
+                                 "start_time": "0.500000"}],
+                    "packets_and_frames": [{"type": "packet", "stream_index": 0, "pts_time": "2.020000"},
+                                           {"type": "packet", "stream_index": 0, "pts_time": "1.980000"},
+                                           {"type": "frame", "stream_index": 0}]})";
+  EXPECT_TRUE(f.ReadInfo(Source()));
+  EXPECT_EQ(fx.app.sourceInfo.videoStart, std::optional<double>(1.98));
+  EXPECT_EQ(fx.app.sourceInfo.audioTracks[0].start, std::optional<double>(0.5));
 }
 
 TEST_F(ProbedInspectionTest, VideoWithoutATableRowIsReencodedOnlyWhenFfmpegDecodesIt) {

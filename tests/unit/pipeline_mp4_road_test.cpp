@@ -141,6 +141,37 @@ TEST_F(Mp4Road, DefaultAc3SourceThroughTheGraph) {
             Extract("1:" + Q(O + "movie.h264")) + "\r\n" + TwoTrack("24000/1001") + "\r\n");
 }
 
+// Raw H.264 and the extracted sound both start at zero: the track that starts later in the
+// source gets MP4Box's start delay, the other none.
+TEST_F(Mp4Road, TheLaterTrackKeepsItsStartThroughMp4BoxDelay) {
+  GraphWritesWav();
+  fx.app.sourceInfo.audioTracks[0].trackNumber = "3";  // another track than the one converted
+  fx.app.sourceInfo.audioTracks[0].start = 1.98;
+  fx.app.sourceInfo.audioTracks[1].trackNumber = "2";
+  fx.app.sourceInfo.videoStart = 1.98;
+  fx.app.sourceInfo.audioTracks[1].start = 0.0;
+  Convert();
+  EXPECT_EQ(fx.runner.Lines().back(), TwoTrack("24000/1001:delay=1980"));
+
+  fx.runner.events.clear();
+  fx.app.sourceInfo.videoStart = 0.0;
+  fx.app.sourceInfo.audioTracks[1].start = 0.12;
+  GraphWritesWav();
+  Convert();
+  EXPECT_EQ(fx.runner.Lines().back(), Q(A + "/MP4Box/MP4Box.exe") + " -add " + Q(O + "movie.aac:delay=120") + " -add " +
+                                          Q(O + "movie.h264:fps=24000/1001") + " " + Q(O + "film.mp4") + " -tmp " +
+                                          Q(out.path()));
+
+  // Within a frame, or an encoder's priming before zero: no delay.
+  for (double start : {0.03, -0.046}) {
+    fx.runner.events.clear();
+    fx.app.sourceInfo.audioTracks[1].start = start;
+    GraphWritesWav();
+    Convert();
+    EXPECT_EQ(fx.runner.Lines().back(), TwoTrack("24000/1001")) << start;
+  }
+}
+
 // A fresh installation keeps "no target" (line 9: "-1 ") until "MPEG2 Recode" is ticked.
 TEST_F(Mp4Road, SettingsKeepNoTargetUntilRecodeIsTicked) {
   GraphWritesWav();

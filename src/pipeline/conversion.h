@@ -80,6 +80,7 @@ class Conversion {
   std::vector<std::string> EarlierOutputNames() const;
   bool IsOutputName(const std::string& name) const;
   bool KeepsToItsSource(const std::string& path);
+  bool RejectOutput(const std::string& path, const std::string& why, const std::string& title);
 
   // Track extraction (extraction.cpp).
   void ExtractTracks();

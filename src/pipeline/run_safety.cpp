@@ -136,12 +136,7 @@ bool Conversion::KeepsToItsSource(const std::string& path) {
     }
     return true;
   }
-  f.outputPath = path;  // the front end still shows its verdict
-  Progress("Conversion error.");
-  app.host.MessageBox(path + " is not the whole film: " + reason + ". The file and the temporary files are kept for "
-                      "inspection.",
-                      "Length error", MsgIcon::Critical, MsgButtons::Ok);
-  return false;
+  return RejectOutput(path, path + " is not the whole film: " + reason + ".", "Length error");
 }
 
 void StoppableRun::SettleKeptOutputs(bool stopped) {

@@ -68,11 +68,15 @@ bool Conversion::RefuseBadFrameRate() {
 bool Conversion::PlaysOnAConsole(const std::string& path) {
   const std::string reason = f.judgeOutput ? f.judgeOutput(path) : std::string();
   if (reason.empty()) return KeepsToItsSource(path);
+  return RejectOutput(path, path + " plays on neither console (" + reason + ").", "Playback error");
+}
+
+// A finished file the run will not call done: it stays, with the temporary files, for inspection.
+bool Conversion::RejectOutput(const std::string& path, const std::string& why, const std::string& title) {
   f.outputPath = path;  // the front end still shows its verdict
   Progress("Conversion error.");
-  app.host.MessageBox(path + " plays on neither console (" + reason + "). The file and the temporary files are kept "
-                      "for inspection.",
-                      "Playback error", MsgIcon::Critical, MsgButtons::Ok);
+  app.host.MessageBox(why + " The file and the temporary files are kept for inspection.", title, MsgIcon::Critical,
+                      MsgButtons::Ok);
   return false;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "gather_writer.h"
 #include "streams/h264_sps.h"
 
 namespace parvela::toolkit {
@@ -65,64 +66,6 @@ std::string Header(const H264Timeline& t, const FeedFormat& f) {
   return Element(0x1A45DFA3, ebml) + Id(0x18538067) + std::string("\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8) +
          Element(0x1549A966, info) + Element(0x1654AE6B, Element(0xAE, track));
 }
-
-// Collects small headers (copied) and picture data (pointed to) and writes them in few calls.
-class GatherWriter {
- public:
-  explicit GatherWriter(int fd) : fd_(fd) { scratch_.reserve(kScratch); }
-
-  void Copy(std::string_view bytes) {
-    if (scratch_.size() + bytes.size() > kScratch) Flush();
-    if (bytes.size() > kScratch) {
-      big_ = std::string(bytes);
-      Point(big_);
-      Flush();
-      return;
-    }
-    const char* at = scratch_.data() + scratch_.size();
-    scratch_.append(bytes);
-    if (!iov_.empty() && static_cast<const char*>(iov_.back().iov_base) + iov_.back().iov_len == at) {
-      iov_.back().iov_len += bytes.size();
-    } else {
-      iov_.push_back({const_cast<char*>(at), bytes.size()});
-    }
-  }
-
-  void Point(std::string_view bytes) {
-    iov_.push_back({const_cast<char*>(bytes.data()), bytes.size()});
-    if (iov_.size() >= kMaxIov) Flush();
-  }
-
-  bool Flush() {
-    size_t next = 0;
-    while (ok_ && next < iov_.size()) {
-      ssize_t n = writev(fd_, iov_.data() + next, static_cast<int>(std::min(iov_.size() - next, kMaxIov)));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        ok_ = false;
-        break;
-      }
-      auto left = static_cast<size_t>(n);
-      while (next < iov_.size() && left >= iov_[next].iov_len) left -= iov_[next++].iov_len;
-      if (left > 0) {
-        iov_[next].iov_base = static_cast<char*>(iov_[next].iov_base) + left;
-        iov_[next].iov_len -= left;
-      }
-    }
-    iov_.clear();
-    scratch_.clear();
-    return ok_;
-  }
-
-  bool ok() const { return ok_; }
-
- private:
-  static constexpr size_t kScratch = 64 * 1024, kMaxIov = 512;
-  int fd_;
-  bool ok_ = true;
-  std::string scratch_, big_;
-  std::vector<iovec> iov_;
-};
 
 int64_t Timestamp(uint32_t shownAs, const FeedFormat& f) {
   int64_t ticks = int64_t{1'000'000'000} / static_cast<int64_t>(kTimestampScale);
@@ -219,6 +162,19 @@ bool PipedVideo::Open(std::string_view role, const std::string& path, std::pair<
     long g = std::gcd(w, h);
     format_.displayWidth = static_cast<unsigned>(w / g), format_.displayHeight = static_cast<unsigned>(h / g);
   }
+  return true;
+}
+
+bool PipedVideo::Track(Mp4Track& track) {
+  if (format_.displayWidth != 0 || !H264Track(file_.bytes(), timeline_, format_.rateNum, format_.rateDen, track)) {
+    return false;
+  }
+  track.sent = [this, released = size_t{0}](size_t pictures) mutable {
+    const H264Picture& last = timeline_.pictures[pictures - 1];
+    const NalRange& nal = timeline_.nals[last.firstNal + last.nalCount - 1];
+    file_.Release(released, nal.offset + nal.size);
+    released = (nal.offset + nal.size) / 4096 * 4096;  // the page it ends in goes with the next
+  };
   return true;
 }
 

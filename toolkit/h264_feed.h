@@ -10,6 +10,7 @@
 #include "h264_timing.h"
 #include "mapped_file.h"
 #include "mp4_layout.h"
+#include "mp4_writer.h"
 #include "toolkit.h"
 
 namespace parvela::toolkit {
@@ -39,6 +40,10 @@ class PipedVideo {
   int Run(std::string_view role, const Args& argv);
   // The pictures to be fed, and the size of their decoder configuration.
   TrackCounts Counts() const { return {timeline_.pictures.size(), timeline_.avcC.size(), true}; }
+  // The pictures as an MP4 track, letting go of their pages once written; false when the file
+  // cannot describe them as they are (pixels that are not square: the aspect goes into the
+  // stream's own header, which only ffmpeg rewrites here).
+  bool Track(Mp4Track& track);
 
  private:
   MappedFile file_;

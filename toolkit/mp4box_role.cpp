@@ -2,11 +2,16 @@
 // and the raw video of an AVI. Raw H.264 carries no timestamps and ffmpeg cannot derive them
 // from the picture order: the pictures' times are worked out here and the video is fed to
 // ffmpeg through a pipe; a stream whose order this does not follow is wrapped by mkvmerge
-// first. The result is built in a temporary file and only then takes the output's name, so a
+// first. A new file of timed H.264 with square pixels and ADTS AAC, the film's usual form, is
+// written here without ffmpeg, in one pass with its index in front. The result is built in a temporary file and only then takes the output's name, so a
 // failed import leaves no output file and an existing output as it was.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <numeric>
@@ -348,6 +353,57 @@ Args PipeInput(const Request& r) {
   return input;
 }
 
+// The finished file takes the output's name, once it is whole.
+int PutInPlace(const Request& r, TempFile& mp4) {
+  if (!Mp4IsComplete(mp4.path)) return Fail(kRole, "cannot build " + r.output + ": the file was not written whole");
+  if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);
+  mp4.path.clear();
+  return 0;
+}
+
+// MP4Box's own progress line, redrawn in place: "ISO File Writing: |=====     | (50/100)".
+void ShowWriting(double share) {
+  static int shown = -1;
+  const int percent = static_cast<int>(share * 100);
+  if (percent == shown) return;
+  shown = percent;
+  std::string bar(20, ' ');
+  std::fill(bar.begin(), bar.begin() + percent / 5, '=');
+  std::cerr << "ISO File Writing: |" << bar << "| (" << percent << "/100)\r" << std::flush;
+}
+
+// The tracks of a new file in the order of the -add options; false when one is not the timed
+// raw video or ADTS AAC, which ffmpeg then muxes.
+bool OwnTracks(const Request& r, PipedVideo& piped, std::deque<MappedFile>& audio, std::vector<Mp4Track>& tracks) {
+  for (const auto& in : r.inputs) {
+    Mp4Track track;
+    if (in.raw) {
+      if (!piped.Track(track)) return false;
+    } else {
+      if (!EndsWithNoCase(in.path, ".aac") || !audio.emplace_back().Open(in.path)) return false;
+      if (!AdtsTrack(audio.back().bytes(), static_cast<uint32_t>(tracks.size() + 1), track)) return false;
+    }
+    track.delayMs = static_cast<uint32_t>(in.delayMs);
+    tracks.push_back(std::move(track));
+  }
+  return true;
+}
+
+// 0 when written, -1 when the inputs are not for this writer, else the failure's code.
+int WriteOwnMp4(const Request& r, PipedVideo& piped, const std::string& part) {
+  std::deque<MappedFile> audio;
+  std::vector<Mp4Track> tracks;
+  if (!OwnTracks(r, piped, audio, tracks)) return -1;
+  int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail(kRole, "cannot write " + part + ": " + std::strerror(errno));
+  bool whole = WriteMp4(fd, tracks, ShowWriting);
+  const int error = errno;
+  whole = close(fd) == 0 && whole;
+  std::cerr << std::endl;
+  if (!whole) return Fail(kRole, "cannot write " + r.output + ": " + std::strerror(error ? error : errno));
+  return 0;
+}
+
 int Mux(const Request& r) {
   bool anyRaw = false;
   for (const auto& in : r.inputs) anyRaw = anyRaw || in.raw;
@@ -360,6 +416,9 @@ int Mux(const Request& r) {
   }
   mp4.path = TempPath(r, ".part");
   bool keepExisting = !r.replace && IsFile(r.output);
+  if (usePipe && !keepExisting) {
+    if (int code = WriteOwnMp4(r, piped, mp4.path); code >= 0) return code ? code : PutInPlace(r, mp4);
+  }
   MuxPlan plan = PlanMux(r, keepExisting, usePipe ? PipeInput(r) : Args{"-i", mkv.path});
   std::optional<uint64_t> room = FrontIndexRoom(r, keepExisting, usePipe, piped);
   int code = 0;
@@ -372,10 +431,7 @@ int Mux(const Request& r) {
     room.reset();
   }
   if (code != 0) return Fail(kRole, "cannot build " + r.output, code);
-  if (!Mp4IsComplete(mp4.path)) return Fail(kRole, "cannot build " + r.output + ": the file was not written whole");
-  if (!MoveFile(mp4.path, r.output)) return Fail(kRole, "cannot write " + r.output);
-  mp4.path.clear();
-  return 0;
+  return PutInPlace(r, mp4);
 }
 
 // The codec of an AVI's video stream: the compression field of its stream format.

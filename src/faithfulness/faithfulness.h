@@ -25,6 +25,7 @@ struct Request {
   int audioStream = 0;      // the source's audio stream converted (0 the first); -1: silent
   double timeScale = 1;     // output length / source length (a film retimed to 25 fps is shorter)
   bool wholeFilm = true;    // false for the first of several pieces: only its own lengths agree
+  std::string sourceReport;  // the source measured beside (MeasureSourceBeside), ended: read, not run again
 };
 
 // The source, from its packets: the sound as the sum of its packets' durations (the samples,
@@ -40,6 +41,11 @@ bool MeasureOutput(ProcessRunner& runner, const std::string& ffprobe, const std:
 // What differs, as a user reads it ("the sound lasts 30.0 s, the picture 6.0 s"); empty when
 // every length agrees within a second or 3 %, whichever is larger.
 std::string Disagreement(const Request& request, const Lengths& source, const Lengths& output);
+
+// Starts the source's measurement as the runner's beside tool, for a road whose next step
+// leaves a processor free; the report's path, for Request::sourceReport once the runner's
+// beside tool was waited for; empty when there is no ffprobe.
+std::string MeasureSourceBeside(Application& app, const std::string& source);
 
 // The pipeline's one call: empty when the output keeps to its source, or when it cannot be
 // measured (no ffprobe, no report: the playability check speaks for unreadable files).

@@ -42,17 +42,37 @@ std::string ReadWhole(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs ffprobe with `what` on `path`; its report's text, or none when it wrote none.
-std::optional<std::string> Probe(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
-                                 const std::string& what, const std::string& path) {
-  DeleteFile(report);  // a leftover report must not pass for this file's
+std::string ProbeLine(const std::string& ffprobe, const std::string& report, const std::string& what,
+                      const std::string& path) {
   // "file:" keeps a name that looks like an option or a protocol a file.
-  runner.RunAndWait(Quoted(ffprobe) + " -v error " + what + " -o " + Quoted(report) + " " + Quoted("file:" + path));
+  return Quoted(ffprobe) + " -v error " + what + " -o " + Quoted(report) + " " + Quoted("file:" + path);
+}
+
+// A report's text, taken: none when the probe wrote none.
+std::optional<std::string> TakeReport(const std::string& report) {
   if (!FileIsPresent(report)) return std::nullopt;
   std::string text = ReadWhole(report);
   DeleteFile(report);
   return text;
 }
+
+// Runs ffprobe with `what` on `path`; its report's text, or none when it wrote none.
+std::optional<std::string> Probe(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
+                                 const std::string& what, const std::string& path) {
+  DeleteFile(report);  // a leftover report must not pass for this file's
+  runner.RunAndWait(ProbeLine(ffprobe, report, what, path));
+  return TakeReport(report);
+}
+
+// Lines "packet,INDEX,PTS,DURATION,SIZE" and "stream,INDEX,CODEC,TYPE[,RATE,CHANNELS,BITS],COVER"
+// (the audio fields for audio streams only), in one pass over the file.
+constexpr const char* kSourceEntries =
+    "-show_entries stream=index,codec_name,codec_type,sample_rate,channels,bits_per_sample:"
+    "stream_disposition=attached_pic:packet=stream_index,pts_time,duration_time,size -of csv=p=1";
+
+std::string FfprobePath(const Application& app) { return app.appFolder + kSep + "FFMpeg" + kSep + "ffprobe.exe"; }
+
+bool ReadSourceReport(const std::string& csv, const Request& request, Lengths& lengths);
 
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> fields;
@@ -105,16 +125,15 @@ struct PacketTally {
 bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
                    const Request& request, Lengths& lengths) {
   lengths = Lengths();
-  // Lines "packet,INDEX,PTS,DURATION,SIZE" and "stream,INDEX,CODEC,TYPE[,RATE,CHANNELS,BITS],COVER"
-  // (the audio fields for audio streams only), in one pass over the file.
-  const std::optional<std::string> csv =
-      Probe(runner, ffprobe, report,
-            "-show_entries stream=index,codec_name,codec_type,sample_rate,channels,bits_per_sample:"
-            "stream_disposition=attached_pic:packet=stream_index,pts_time,duration_time,size -of csv=p=1",
-            request.source);
-  if (!csv) return false;
+  const std::optional<std::string> csv = Probe(runner, ffprobe, report, kSourceEntries, request.source);
+  return csv && ReadSourceReport(*csv, request, lengths);
+}
+
+namespace {
+
+bool ReadSourceReport(const std::string& csv, const Request& request, Lengths& lengths) {
   std::map<int, PacketTally> tallies;
-  std::istringstream lines(*csv);
+  std::istringstream lines(csv);
   std::string line;
   int picture = -1, sound = -1, audioSeen = 0;
   double pcmBytesPerSecond = 0;
@@ -148,6 +167,8 @@ bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std:
   return true;
 }
 
+}  // namespace
+
 bool MeasureOutput(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
                    const std::string& path, Lengths& lengths) {
   lengths = Lengths();
@@ -167,13 +188,29 @@ bool MeasureOutput(ProcessRunner& runner, const std::string& ffprobe, const std:
   return true;
 }
 
+std::string MeasureSourceBeside(Application& app, const std::string& source) {
+  const std::string ffprobe = FfprobePath(app);
+  if (!FileIsPresent(ffprobe)) return {};
+  const std::string report = app.stateFolder + kSep + "source-lengths.txt";
+  DeleteFile(report);
+  app.runner.StartBeside(ProbeLine(ffprobe, report, kSourceEntries, source));
+  return report;
+}
+
 std::string CheckOutput(Application& app, const Request& request, const std::string& output) {
-  const std::string ffprobe = app.appFolder + kSep + "FFMpeg" + kSep + "ffprobe.exe";
+  // A report of the source measured beside is taken, whatever comes of the check.
+  std::optional<std::string> measured;
+  if (!request.sourceReport.empty()) measured = TakeReport(request.sourceReport);
+  const std::string ffprobe = FfprobePath(app);
   if (!FileIsPresent(ffprobe)) return {};
   const std::string report = app.stateFolder + kSep + "lengths.txt";
   Lengths source, made;
   if (!MeasureOutput(app.runner, ffprobe, report, output, made)) return {};
-  if (request.wholeFilm && !MeasureSource(app.runner, ffprobe, report, request, source)) return {};
+  if (request.wholeFilm) {
+    const bool read = request.sourceReport.empty() ? MeasureSource(app.runner, ffprobe, report, request, source)
+                                                   : measured && ReadSourceReport(*measured, request, source);
+    if (!read) return {};
+  }
   return Disagreement(request, source, made);
 }
 

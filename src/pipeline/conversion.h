@@ -25,7 +25,10 @@ class Conversion {
  public:
   explicit Conversion(Form1& form) : f(form), app(form.app) {}
   // A run that ends early still lets a video encode started beside it finish.
-  ~Conversion() { WaitForVideo(); }
+  ~Conversion() {
+    WaitForVideo();
+    DropSourceMeasure();
+  }
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
   void Run();
@@ -188,6 +191,11 @@ class Conversion {
   Application& app;
   bool videoBeside = false;  // mencoder or mkvextract was started beside the audio work
   std::string patchAfterVideo;  // the video to patch once it has come out beside
+  // The source's lengths, read beside the muxing: its report, once started (run_safety.cpp).
+  void StartSourceMeasure();
+  std::string EndSourceMeasure();
+  void DropSourceMeasure();  // a run that ended before its check: the report goes
+  std::string sourceReport;
 };
 
 }  // namespace parvela

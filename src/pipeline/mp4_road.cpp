@@ -185,6 +185,7 @@ void Conversion::AssembleMp4() {
   app.host.Repaint();
   app.host.DoEvents();
   const std::string line = Mp4BoxLine();
+  StartSourceMeasure();
   Run(line);
   LogLine(line);
 }

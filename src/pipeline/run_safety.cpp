@@ -115,9 +115,29 @@ void Conversion::KeepEarlierOutputs() {
   }
 }
 
+// The muxer works on one processor: the other reads the source's lengths meanwhile, when no
+// video work holds the place beside.
+void Conversion::StartSourceMeasure() {
+  if (videoBeside || !sourceReport.empty()) return;
+  sourceReport = faithfulness::MeasureSourceBeside(app, f.strFullname);
+}
+
+// The report of the measurement started beside, ended; empty when none was started.
+std::string Conversion::EndSourceMeasure() {
+  if (sourceReport.empty()) return {};
+  app.runner.WaitBeside();
+  app.runner.TakeBesideCrash();  // a probe that crashed leaves no report: the check is skipped
+  return std::exchange(sourceReport, std::string());
+}
+
+void Conversion::DropSourceMeasure() {
+  if (const std::string report = EndSourceMeasure(); !report.empty()) DeleteFile(report);
+}
+
 bool Conversion::KeepsToItsSource(const std::string& path) {
   faithfulness::Request request;
   request.source = f.strFullname;
+  request.sourceReport = EndSourceMeasure();
   request.audioStream = Silent() ? -1 : std::max(0, f.cmbAudio.ListIndex());
   // Retimed to 25 frames a second, the whole film is shorter by the ratio of the rates.
   const std::string rate = TrimBlanks(f.fpsText);

@@ -90,16 +90,19 @@ TEST_F(RunSafety, LeftoversGoAsideTheEarlierFilmStaysUntilItsSuccessorIsJudged) 
   EXPECT_EQ(ReadFile(out / "film.mp4"), "the earlier film");
   EXPECT_EQ(ReadFile(out / "film.rejected.mp4"), "film of this run");
   EXPECT_EQ(ReadFile(out / "movie.txt"), "the user's");
-  // Both lengths are read from the streams, the output's first.
+  // Both lengths are read from the streams: the source's started beside the muxer, the output's
+  // once it is made.
   const Lines lines = fx.runner.Lines();
-  ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[lines.size() - 2], "\"" + ffprobe + "\" -v error -print_format json -show_entries "
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[lines.size() - 3], "\"" + ffprobe + "\" -v error -show_entries stream=index,codec_name,codec_type,"
+            "sample_rate,channels,bits_per_sample:stream_disposition=attached_pic:packet=stream_index,pts_time,"
+            "duration_time,size -of csv=p=1 -o \"" + fx.appDir / "source-lengths.txt" +
+            "\" \"file:" + source + "\"");
+  EXPECT_EQ(lines[lines.size() - 2].find("\"" + fx.appDir / "MP4Box/MP4Box.exe\" -add "), 0u) << lines[lines.size() - 2];
+  EXPECT_EQ(lines.back(), "\"" + ffprobe + "\" -v error -print_format json -show_entries "
             "stream=codec_type,duration:stream_disposition=attached_pic -o \"" + fx.appDir / "lengths.txt" +
             "\" \"file:" + out / "film.mp4\"");
-  EXPECT_EQ(lines.back(), "\"" + ffprobe + "\" -v error -show_entries stream=index,codec_name,codec_type,"
-            "sample_rate,channels,bits_per_sample:stream_disposition=attached_pic:packet=stream_index,pts_time,"
-            "duration_time,size -of csv=p=1 -o \"" + fx.appDir / "lengths.txt" +
-            "\" \"file:" + source + "\"");
+  EXPECT_FALSE(FileIsPresent(fx.appDir / "source-lengths.txt"));  // its report taken
 
   // Judged whole: it replaces the earlier film, and this run's temporary files were its own.
   outputLengths = Lengths("6.000", "6.021");
@@ -127,10 +130,10 @@ TEST_F(RunSafety, LeftoversGoAsideTheEarlierFilmStaysUntilItsSuccessorIsJudged) 
 
 TEST(Faithfulness, LengthsAgreeWithinASecondOrThreePercent) {
   using faithfulness::Disagreement;
-  const faithfulness::Request sound{"s.mkv", 0, 1, true};
-  const faithfulness::Request silent{"s.mkv", -1, 1, true};
-  const faithfulness::Request retimed{"s.mkv", 0, 23.976 / 25, true};
-  const faithfulness::Request piece{"s.mkv", 0, 1, false};
+  const faithfulness::Request sound{"s.mkv", 0, 1, true, {}};
+  const faithfulness::Request silent{"s.mkv", -1, 1, true, {}};
+  const faithfulness::Request retimed{"s.mkv", 0, 23.976 / 25, true, {}};
+  const faithfulness::Request piece{"s.mkv", 0, 1, false, {}};
   EXPECT_EQ(Disagreement(sound, {6.0, 6.0}, {6.0, 30.0}), "the sound lasts 30.0 s, the source's 6.0 s");
   EXPECT_EQ(Disagreement(sound, {31.0, 31.0}, {27.0, 31.0}), "the sound lasts 31.0 s, the picture 27.0 s");
   EXPECT_EQ(Disagreement(sound, {6.0, 6.0}, {6.9, 6.0}), "");                 // within a second
@@ -165,15 +168,15 @@ TEST(Faithfulness, SourceSoundIsItsPacketsDurationsNotItsTimestamps) {
     return 0;
   };
   faithfulness::Lengths lengths;
-  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 1, 1, true}, lengths));
+  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 1, 1, true, {}}, lengths));
   EXPECT_NEAR(*lengths.sound, 0.3, 1e-9);
   EXPECT_NEAR(*lengths.picture, 0.16, 1e-9);  // four frames, their timestamps span two
   EXPECT_FALSE(FileIsPresent(dir / "r.txt"));
-  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 2, 1, true}, lengths));
+  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 2, 1, true, {}}, lengths));
   EXPECT_NEAR(*lengths.sound, 0.006, 1e-9);
-  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 3, 1, true}, lengths));
+  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 3, 1, true, {}}, lengths));
   EXPECT_NEAR(*lengths.sound, 2.0, 1e-9);  // 176400 bytes of 16-bit mono at 44.1 kHz
-  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 4, 1, true}, lengths));
+  ASSERT_TRUE(faithfulness::MeasureSource(runner, "ffprobe", dir / "r.txt", {dir / "s.mkv", 4, 1, true, {}}, lengths));
   EXPECT_FALSE(lengths.sound);  // there is no fifth audio stream
 }
 

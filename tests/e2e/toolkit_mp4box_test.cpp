@@ -1,4 +1,5 @@
 // The MP4Box role in the three forms Parvela composes, and its unwrapping of an AVI's video.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <tuple>
@@ -160,6 +161,35 @@ TEST_F(ToolkitMp4BoxTest, DecodedPicturesMatchTheSourceInOrderAndTime) {
     EXPECT_EQ(pictureSums(output), expected);
     EXPECT_EQ(shownTimes(output), exact);
   }
+}
+
+// Sound and picture alternate in the file in half-second chunks: a player reading it in order
+// never has to reach far ahead for either.
+TEST_F(ToolkitMp4BoxTest, SoundAndPictureAlternateInHalfSecondChunks) {
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "75", "-c:v", "libx264",
+                      "-preset", "veryfast", "-f", "h264", video}));
+  ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "3", "-c:a", "aac", "-ac", "2", audio}));
+  ASSERT_EQ(RunLine(MP4Box() + " -add " + Quoted(audio) + " -add " + Quoted(video + ":fps=25") + " " + Quoted(output)).code, 0);
+  // Packets in file order: the runs of one stream, and the longest of them in seconds.
+  std::vector<std::pair<long, std::string>> placed;
+  for (const auto& line : Lines(Spawn({"ffprobe", "-v", "error", "-show_entries", "packet=pos,stream_index,duration_time",
+                                       "-of", "csv=p=0", output}).out)) {
+    if (line.empty()) continue;
+    const size_t a = line.find(','), b = line.rfind(',');
+    placed.push_back({std::stol(line.substr(b + 1)), line.substr(0, a) + "," + line.substr(a + 1, b - a - 1)});
+  }
+  std::sort(placed.begin(), placed.end());
+  int runs = 0;
+  double run = 0, longest = 0;
+  for (size_t i = 0; i < placed.size(); ++i) {
+    const std::string stream = placed[i].second.substr(0, 1);
+    if (i == 0 || stream != placed[i - 1].second.substr(0, 1)) ++runs, run = 0;
+    run += std::stod(placed[i].second.substr(2));
+    longest = std::max(longest, run);
+  }
+  EXPECT_EQ(placed.size(), 75u + 142u);  // every picture and frame (the priming one too), once
+  EXPECT_EQ(runs, 13);                   // six chunks of each, and the sound's last 32 ms
+  EXPECT_LE(longest, 0.53);
 }
 
 // A track that starts late gets an empty edit before it; the other still starts at zero.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <string>
 #include <string_view>
@@ -49,6 +50,7 @@ class GatherWriter {
         break;
       }
       auto left = static_cast<size_t>(n);
+      written_ += left;
       while (next < iov_.size() && left >= iov_[next].iov_len) left -= iov_[next++].iov_len;
       if (left > 0) {
         iov_[next].iov_base = static_cast<char*>(iov_[next].iov_base) + left;
@@ -61,11 +63,14 @@ class GatherWriter {
   }
 
   bool ok() const { return ok_; }
+  // Bytes written so far.
+  uint64_t written() const { return written_; }
 
  private:
   static constexpr size_t kScratch = 64 * 1024, kMaxIov = 512;
   int fd_;
   bool ok_ = true;
+  uint64_t written_ = 0;
   std::string scratch_, big_;
   std::vector<iovec> iov_;
 };

@@ -7,10 +7,13 @@
 
 #include <algorithm>
 
+#include "fsutil/write_behind.h"
+
 namespace parvela::toolkit {
 
 MappedFile::~MappedFile() {
   if (data_ && size_ > 0) munmap(data_, size_);
+  if (fd_ >= 0) close(fd_);
 }
 
 bool MappedFile::Open(const std::string& path) {
@@ -27,7 +30,11 @@ bool MappedFile::Open(const std::string& path) {
       madvise(data_, size_, MADV_SEQUENTIAL);
     }
   }
-  close(fd);
+  if (ok) {
+    fd_ = fd;
+  } else {
+    close(fd);
+  }
   return ok;
 }
 
@@ -35,7 +42,9 @@ void MappedFile::Release(size_t from, size_t to) const {
   static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   from = (from + page - 1) / page * page;
   to = std::min(to, size_) / page * page;
-  if (data_ && from < to) madvise(static_cast<char*>(data_) + from, to - from, MADV_DONTNEED);
+  if (!data_ || from >= to) return;
+  madvise(static_cast<char*>(data_) + from, to - from, MADV_DONTNEED);
+  DropCachedPages(fd_, from, to);
 }
 
 }  // namespace parvela::toolkit

@@ -17,13 +17,14 @@ class MappedFile {
   // False when the file cannot be opened or mapped; an empty file maps to an empty view.
   bool Open(const std::string& path);
   std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
-  // Lets go of the pages wholly inside [from, to): read once, they need not count against this
-  // process (the page cache keeps them for whoever reads the file next).
+  // Lets go of the pages wholly inside [from, to), read once: they leave this process and the
+  // cache (those not yet on disk stay), and are there for the next pages read or written.
   void Release(size_t from, size_t to) const;
 
  private:
   void* data_ = nullptr;
   size_t size_ = 0;
+  int fd_ = -1;
 };
 
 }  // namespace parvela::toolkit

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "aac_join.h"
+#include "fsutil/write_behind.h"
 
 namespace parvela::toolkit {
 
@@ -399,6 +400,7 @@ bool WriteMp4(int fd, const std::vector<Mp4Track>& tracks, const std::function<v
     mdat += "mdat";
   }
   GatherWriter out(fd);
+  WriteBehind behind(fd);
   out.Copy(ftyp + Moov(tracks, chunks, head, co64) + mdat);
   uint64_t written = 0;
   for (const Chunk& c : chunks) {
@@ -408,6 +410,7 @@ bool WriteMp4(int fd, const std::vector<Mp4Track>& tracks, const std::function<v
       written += t.sizes[i];
     }
     if (!out.Flush()) return false;
+    behind.Written(out.written());
     if (t.sent) t.sent(c.first + c.count);
     if (done) done(samples ? static_cast<double>(written) / samples : 1.0);
   }

@@ -259,6 +259,7 @@ bool GstGraph::AppendElements(RunningPipeline& pipeline, GraphFilter& filter,
       GstElement* sink = add("filesink");
       if (!sink) return false;
       g_object_set(sink, "location", filter.fileName.c_str(), "sync", FALSE, nullptr);
+      pipeline.WriteBehind(sink, filter.fileName);
       return true;
     }
     case Role::Source:

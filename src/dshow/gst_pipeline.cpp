@@ -4,6 +4,8 @@
 #include <chrono>
 #include <limits>
 
+#include "fsutil/write_behind.h"
+
 namespace parvela::dshow::gst {
 
 struct RunningPipeline::Link {
@@ -16,6 +18,14 @@ struct RunningPipeline::Link {
 struct RunningPipeline::Demux {
   GstElement* element = nullptr;
   std::vector<std::unique_ptr<Link>> links;
+};
+
+// What a writer has written so far, touched by its streaming thread only.
+struct RunningPipeline::Written {
+  explicit Written(const std::string& path) : behind(path) {}
+  parvela::WriteBehind behind;
+  uint64_t bytes = 0;
+  bool rewriting = false;  // a header written again at the end, over the start
 };
 
 RunningPipeline::RunningPipeline() : pipeline_(gst_pipeline_new(nullptr)) {
@@ -64,6 +74,32 @@ bool RunningPipeline::AddChain(GstElement* demux, const std::string& padName,
   gst_segment_init(&link->segment, GST_FORMAT_TIME);
   (*it)->links.push_back(std::move(link));
   return true;
+}
+
+void RunningPipeline::WriteBehind(GstElement* sink, const std::string& path) {
+  GstPad* pad = gst_element_get_static_pad(sink, "sink");
+  if (!pad) return;
+  written_.push_back(std::make_unique<Written>(path));
+  gst_pad_add_probe(pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                    &RunningPipeline::OnWrite, written_.back().get(), nullptr);
+  gst_object_unref(pad);
+}
+
+GstPadProbeReturn RunningPipeline::OnWrite(GstPad*, GstPadProbeInfo* info, gpointer data) {
+  auto* written = static_cast<Written*>(data);
+  if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_SEGMENT && written->bytes > 0) {
+      written->rewriting = true;
+    }
+    return GST_PAD_PROBE_OK;
+  }
+  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+  if (buffer && !written->rewriting) {
+    // Reported before the buffer goes out: what came before it has been handed to the file.
+    written->behind.Written(written->bytes);
+    written->bytes += gst_buffer_get_size(buffer);
+  }
+  return GST_PAD_PROBE_OK;
 }
 
 bool RunningPipeline::Play() {

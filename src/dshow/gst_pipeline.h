@@ -32,6 +32,8 @@ class RunningPipeline {
   // as the demuxer announces it.
   bool AddChain(GstElement* demux, const std::string& padName,
                 const std::vector<GstElement*>& chain);
+  // The file `sink` writes at `path` goes to disk a little behind it and leaves the cache.
+  void WriteBehind(GstElement* sink, const std::string& path);
   bool Play();
 
   bool Failed() const { return failed_.load(); }
@@ -45,12 +47,15 @@ class RunningPipeline {
  private:
   struct Link;
   struct Demux;
+  struct Written;
   static void OnPadAdded(GstElement* element, GstPad* pad, gpointer data);
   static GstPadProbeReturn OnData(GstPad* pad, GstPadProbeInfo* info, gpointer data);
+  static GstPadProbeReturn OnWrite(GstPad* pad, GstPadProbeInfo* info, gpointer data);
   static GstBusSyncReply OnMessage(GstBus* bus, GstMessage* message, gpointer data);
 
   GstElement* pipeline_;
   std::vector<std::unique_ptr<Demux>> demuxes_;
+  std::vector<std::unique_ptr<Written>> written_;
   std::atomic<bool> failed_{false};
   std::atomic<bool> finished_{false};
   std::mutex endMutex_;

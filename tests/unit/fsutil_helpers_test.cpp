@@ -1,11 +1,17 @@
 // File listings, existence tests, 64-bit sizes, plain deletes, tree removal and text files.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "fsutil/fsutil.h"
+#include "fsutil/write_behind.h"
 #include "test_support.h"
 
 namespace parvela {
@@ -213,6 +219,82 @@ TEST(FsutilDelete, FolderTreeGoesWithReadOnlyHiddenAndNestedEntries) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(d / "split-link")));
   EXPECT_EQ(ReadFile(d / "outside" + "/kept.txt"), "o");
   EXPECT_THROW(DeleteFolderTree(d / "missing"), fs::filesystem_error);
+}
+
+// Megabytes of the file at path that sit in the page cache.
+size_t CachedMegabytes(const std::string& path) {
+  const size_t size = static_cast<size_t>(fs::file_size(path)), page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  int fd = open(path.c_str(), O_RDONLY);
+  void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  std::vector<unsigned char> resident((size + page - 1) / page);
+  mincore(map, size, resident.data());
+  munmap(map, size);
+  close(fd);
+  size_t pages = 0;
+  for (unsigned char r : resident) pages += r & 1;
+  return pages * page >> 20;
+}
+
+// A writer with its own descriptor, and one (stdio, as GStreamer's file sink) followed by path:
+// every byte lands, the header written again at the end included, and the cache keeps little.
+TEST(FsutilWriteBehind, BigFilesLandWholeThroughAFewWindowsOfCache) {
+  TempDir d;
+  struct statfs fsInfo {};
+  ASSERT_EQ(statfs(d.path().c_str(), &fsInfo), 0);
+  const bool dropsPages = fsInfo.f_type != TMPFS_MAGIC;
+  std::string block(1 << 20, '\0');
+  const int blocks = 192;
+  auto fill = [&block](int i) { std::fill(block.begin(), block.end(), static_cast<char>('a' + i % 26)); };
+
+  const std::string own = d / "own.bin";
+  int fd = open(own.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  WriteBehind behind(fd);
+  for (int i = 0; i < blocks; ++i) {
+    fill(i);
+    ASSERT_EQ(write(fd, block.data(), block.size()), static_cast<ssize_t>(block.size()));
+    behind.Written(static_cast<uint64_t>(i + 1) << 20);
+  }
+  close(fd);
+
+  const std::string followed = d / "followed.bin";
+  FILE* out = std::fopen(followed.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  {
+    WriteBehind beside(followed);
+    for (int i = 0; i < blocks; ++i) {
+      beside.Written(static_cast<uint64_t>(i) << 20);
+      fill(i);
+      ASSERT_EQ(std::fwrite(block.data(), 1, block.size(), out), block.size());
+    }
+    std::fseek(out, 0, SEEK_SET);
+    std::fputs("HEADER", out);
+  }
+  ASSERT_EQ(std::fclose(out), 0);
+
+  for (const std::string& path : {own, followed}) {
+    const std::string bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), static_cast<size_t>(blocks) << 20) << path;
+    for (int i = 0; i < blocks; ++i) {
+      const size_t at = (static_cast<size_t>(i) << 20) + (i == 0 ? 6 : 0);
+      ASSERT_EQ(bytes[at], 'a' + i % 26) << path << " block " << i;
+      ASSERT_EQ(bytes[at + (1 << 20) - (i == 0 ? 7 : 1)], 'a' + i % 26) << path << " block " << i;
+    }
+    if (path == followed) {
+      EXPECT_EQ(bytes.substr(0, 6), "HEADER");
+    }
+  }
+  if (!dropsPages) GTEST_SKIP() << "the temporary folder is in memory: its pages cannot leave the cache";
+  // Reading the files above brought them back; written again, each keeps at most three windows.
+  fs::remove(own);
+  fd = open(own.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  WriteBehind again(fd);
+  for (int i = 0; i < blocks; ++i) {
+    ASSERT_EQ(write(fd, block.data(), block.size()), static_cast<ssize_t>(block.size()));
+    again.Written(static_cast<uint64_t>(i + 1) << 20);
+  }
+  close(fd);
+  EXPECT_LE(CachedMegabytes(own), 96u);
 }
 
 }  // namespace

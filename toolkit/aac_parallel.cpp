@@ -188,7 +188,7 @@ void FeedEncoders(std::vector<Piece>& pieces, const MappedFile& wav, double seco
       ssize_t n = write(p.fd, next.data(), std::min(next.size(), kChunk));
       if (n > 0) p.written += static_cast<size_t>(n);
       size_t sent = p.bodyOffset + (p.written > p.header.size() ? p.written - p.header.size() : 0);
-      if (sent - p.released >= kChunk * 16) wav.Release(p.released, sent), p.released = sent;
+      if (sent - p.released >= kChunk * 16) wav.ReleaseReadOnce(p.released, sent), p.released = sent;
       bool stop = (n < 0 && errno != EAGAIN && errno != EINTR) || p.written == total;
       if (stop) close(p.fd), p.fd = -1;
     }

@@ -42,9 +42,12 @@ void MappedFile::Release(size_t from, size_t to) const {
   static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   from = (from + page - 1) / page * page;
   to = std::min(to, size_) / page * page;
-  if (!data_ || from >= to) return;
-  madvise(static_cast<char*>(data_) + from, to - from, MADV_DONTNEED);
-  DropCachedPages(fd_, from, to);
+  if (data_ && from < to) madvise(static_cast<char*>(data_) + from, to - from, MADV_DONTNEED);
+}
+
+void MappedFile::ReleaseReadOnce(size_t from, size_t to) const {
+  Release(from, to);
+  DropCachedPages(fd_, from, std::min(to, size_));
 }
 
 }  // namespace parvela::toolkit

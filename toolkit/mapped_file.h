@@ -17,9 +17,13 @@ class MappedFile {
   // False when the file cannot be opened or mapped; an empty file maps to an empty view.
   bool Open(const std::string& path);
   std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
-  // Lets go of the pages wholly inside [from, to), read once: they leave this process and the
-  // cache (those not yet on disk stay), and are there for the next pages read or written.
+  // Lets go of the pages wholly inside [from, to): read once, they need not count against this
+  // process (the page cache keeps them for whoever reads the file next).
   void Release(size_t from, size_t to) const;
+  // As Release, and the pages leave the cache too, for the next pages read or written: for a
+  // file already on disk (written behind) that nobody reads again. Pages not yet on disk would
+  // be written out first: a temporary file about to be deleted is better left alone.
+  void ReleaseReadOnce(size_t from, size_t to) const;
 
  private:
   void* data_ = nullptr;

@@ -97,14 +97,22 @@ void CheckAvcPlayability(Form1& form, const std::string& source) {
 // rate of such recordings stands in.
 constexpr const char* kAssumedVariableRate = "30.000";
 
-// mkvextract's list of the video track's timestamps, in the state folder; the caller deletes it.
-std::string ListTimestamps(Form1& form, const std::string& source) {
+// mkvextract's list of a track's timestamps (by default the video track's), in the state
+// folder; the caller deletes it.
+std::string ListTimestamps(Form1& form, const std::string& source, const std::string& track = {}) {
   Application& app = form.app;
   const std::string timestamps = app.stateFolder + kSep + "timestamps.txt";
   DeleteFile(timestamps);
-  app.runner.RunAndWait(Quoted(form.tools.strMKV) + " timecodes_v2 " + Quoted(source) + " " + form.txtS1.Text() + ":" +
-                        Quoted(timestamps));
+  app.runner.RunAndWait(Quoted(form.tools.strMKV) + " timecodes_v2 " + Quoted(source) + " " +
+                        (track.empty() ? form.txtS1.Text() : track) + ":" + Quoted(timestamps));
   return timestamps;
+}
+
+size_t FramesOfTrack(Form1& form, const std::string& source, const std::string& track = {}) {
+  const std::string timestamps = ListTimestamps(form, source, track);
+  const size_t frames = TimestampCount(timestamps);
+  DeleteFile(timestamps);
+  return frames;
 }
 
 void MeasureFrameRate(Form1& form, const std::string& source) {
@@ -156,14 +164,34 @@ bool Undecodable(const ProbedStream& s) {
   return s.frames == 0 && (s.packets > 0 || s.channels == 0 || s.codec == "unknown");
 }
 
-void MarkUndecodableAudio(Form1& form, const SourceProbe& probe) {
+// An undecodable track of which FFmpeg read not one packet may hold no frame in the whole file
+// (a capture whose sound failed); only then is the whole file read, by mkvextract.
+bool HoldsNoSound(Form1& form, const std::string& source, const ProbedStream& s, const AudioTrackRow& row) {
+  return s.packets == 0 && FramesOfTrack(form, source, row.trackNumber) == 0;
+}
+
+// A source whose every audio track holds no sound loses nothing when made silent, as a source
+// without audio is.
+void LeaveOutSoundlessAudio(Form1& form, int soundless) {
+  SourceInfo& info = form.app.sourceInfo;
+  if (soundless == 0 || soundless != form.cmbAudio.ListCount() || soundless != info.audioTrackCount) return;
+  info.audioTrackCount = 0;
+  info.audioHoldsNoSound = true;
+  form.txtS2.SetText("");
+  AppendTextLine(form.app.DebugLogPath(), "No audio track holds a frame: the output is silent");
+}
+
+void MarkUndecodableAudio(Form1& form, const std::string& source, const SourceProbe& probe) {
+  int soundless = 0;
   for (int i = 0; i < form.cmbAudio.ListCount() && i < kTrackRows; ++i) {
     AudioTrackRow& row = form.app.sourceInfo.audioTracks[static_cast<size_t>(i)];
     const int track = std::atoi(row.trackNumber.c_str());
     const ProbedStream* s = track > 0 ? probe.Stream(static_cast<size_t>(track - 1), "audio") : nullptr;
     row.undecodable = s && Undecodable(*s);
     row.start = s ? s->start : std::nullopt;
+    if (row.undecodable && HoldsNoSound(form, source, *s, row)) ++soundless;
   }
+  LeaveOutSoundlessAudio(form, soundless);
 }
 
 // What FFmpeg makes of the source: a film without a single picture is refused here, before any
@@ -173,10 +201,7 @@ bool RefuseWithoutPicture(Form1& form, const std::string& source, const SourcePr
   if (!probe.read) {
     // FFmpeg cannot read the file; mkvextract may still find the frames of a video that needs no
     // decoding, while any other must be decoded.
-    const std::string timestamps = ListTimestamps(form, source);
-    const size_t frames = TimestampCount(timestamps);
-    DeleteFile(timestamps);
-    if (frames == 0) return RefuseNoPicture(form, source);
+    if (FramesOfTrack(form, source) == 0) return RefuseNoPicture(form, source);
     if (!form.app.sourceInfo.videoKind.empty()) return true;
     return Refuse(form, "cannot be read by FFmpeg",
                   source + " cannot be read by FFmpeg (it may be damaged or cut short), so its video cannot be "
@@ -188,7 +213,7 @@ bool RefuseWithoutPicture(Form1& form, const std::string& source, const SourcePr
   if (video && video->packets == 0 && video->frames == 0 && !anySound) return RefuseNoPicture(form, source);
   form.app.sourceInfo.ffmpegDecodesVideo = video && video->frames > 0;
   form.app.sourceInfo.videoStart = FirstVideoStart(probe);
-  MarkUndecodableAudio(form, probe);
+  MarkUndecodableAudio(form, source, probe);
   return true;
 }
 

@@ -45,6 +45,8 @@ struct SourceInfo {
   // Audio tracks in the report, listed or not (a VfW or MPEG-2 source lists none); -1 before
   // any report was read.
   int audioTrackCount = -1;
+  // The report lists audio tracks, but none holds a frame: the count above is 0.
+  bool audioHoldsNoSound = false;
   int trackCount = 0;  // tracks of every type the report lists
   std::string firstAudioCodecId;  // the first audio track's codec ID, listed or not
   double durationSeconds = 0;  // the segment's duration from the report; 0 when it names none

@@ -131,7 +131,10 @@ void Conversion::Run() {
     RepackMpeg2();
     return;
   }
-  if (Silent()) Progress("No audio track: the output is silent");
+  if (Silent()) {
+    Progress(app.sourceInfo.audioHoldsNoSound ? "The audio track holds no sound: the output is silent"
+                                              : "No audio track: the output is silent");
+  }
   CommonStartAndRoads();
 }
 

@@ -284,7 +284,8 @@ ConversionPlan PlanConversion(const Form1& f, uint64_t sourceBytes) {
   if (audio) {
     plan.line += kDot + SourceAudio(*audio) + kArrow + AudioOutcome(x, pieceRoad, *audio);
   } else if (info.audioTrackCount == 0) {
-    plan.line += kDot + std::string("no audio, the output is silent");
+    plan.line += kDot + std::string(info.audioHoldsNoSound ? "audio without sound, the output is silent"
+                                                           : "no audio, the output is silent");
   }
   plan.line += kDot + std::string(Container(pieceRoad));
   if (road == Road::Split) plan.line += ", split in pieces of " + std::to_string(SplitThresholdKB(f) / 1000) + " MB";

@@ -309,7 +309,8 @@ class ProbedInspectionTest : public AnalysisInspectionTest {
               "packets_and_frames": [)" + entries + "]}";
   }
   std::string probeReport = Streams("h264", R"({"type": "packet", "stream_index": 0},
-                                               {"type": "frame", "stream_index": 0})");
+                                               {"type": "frame", "stream_index": 0},
+                                               {"type": "packet", "stream_index": 1})");
 };
 
 TEST_F(ProbedInspectionTest, ProbeRunsBetweenMkvinfoAndTheCheckerAndMarksTheSoundFfmpegCannotDecode) {
@@ -327,6 +328,33 @@ TEST_F(ProbedInspectionTest, ProbeRunsBetweenMkvinfoAndTheCheckerAndMarksTheSoun
   EXPECT_EQ(UndecodableAudioText(fx.app.sourceInfo, 4, 1),
             "The audio track 2 (AC-3) cannot be decoded: FFmpeg finds no sound in it. Choose another audio track "
             "(--audio N; 3 and 4 decode), or none (--audio none) for the picture alone. Nothing was converted.");
+}
+
+// A track of which FFmpeg read no packet is looked for in the whole file: holding no frame, it
+// loses nothing, and the source is made as one without audio; holding frames, it stays refused.
+TEST_F(ProbedInspectionTest, AudioTrackWithoutAFrameInTheWholeFileLeavesTheSoundOut) {
+  probeReport = Streams("h264", R"({"type": "packet", "stream_index": 0}, {"type": "frame", "stream_index": 0})");
+  const std::string stamps = App() + "/timestamps.txt";
+  std::string written = "# timestamp format v2\r\n";
+  fx.runner.onRun = [&, inner = fx.runner.onRun](const std::string& line) {
+    if (Contains(line, "mkvextract.exe")) return WriteFile(stamps, written), 0;
+    return inner(line);
+  };
+  EXPECT_TRUE(f.ReadInfo(Source()));
+  const std::string extract = "\"" + App() + "/MKVToolnix/mkvextract.exe\" timecodes_v2 \"" + Source() + "\" 2:\"" +
+                              stamps + "\"";
+  EXPECT_EQ(fx.runner.Lines(), (std::vector<std::string>{MkvinfoLine(), ProbeLine(), extract, CheckerLine()}));
+  EXPECT_EQ(fx.app.sourceInfo.audioTrackCount, 0);
+  EXPECT_TRUE(fx.app.sourceInfo.audioHoldsNoSound);
+  EXPECT_EQ(f.txtS2.Text(), "");
+  EXPECT_FALSE(FileIsPresent(stamps));
+
+  written = "# timestamp format v2\r\n40\r\n";
+  EXPECT_TRUE(f.ReadInfo(Source()));
+  EXPECT_EQ(fx.app.sourceInfo.audioTrackCount, 1);
+  EXPECT_FALSE(fx.app.sourceInfo.audioHoldsNoSound);
+  EXPECT_TRUE(fx.app.sourceInfo.audioTracks[0].undecodable);
+  EXPECT_EQ(f.txtS2.Text(), "2");
 }
 
 // A stream starts at its earliest packet (the pictures come out of order), or where ffprobe

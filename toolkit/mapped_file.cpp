@@ -50,4 +50,9 @@ void MappedFile::ReleaseReadOnce(size_t from, size_t to) const {
   DropCachedPages(fd_, from, std::min(to, size_));
 }
 
+long MappedFile::SpliceInto(int pipe, size_t offset, size_t bytes) const {
+  loff_t at = static_cast<loff_t>(offset);
+  return static_cast<long>(splice(fd_, &at, pipe, nullptr, bytes, SPLICE_F_MOVE | SPLICE_F_NONBLOCK));
+}
+
 }  // namespace parvela::toolkit

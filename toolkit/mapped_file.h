@@ -24,6 +24,9 @@ class MappedFile {
   // file already on disk (written behind) that nobody reads again. Pages not yet on disk would
   // be written out first: a temporary file about to be deleted is better left alone.
   void ReleaseReadOnce(size_t from, size_t to) const;
+  // Moves up to `bytes` from `offset` of the file into a pipe without copying them through this
+  // process (splice); -1 with errno as splice leaves it, EINVAL where the file system cannot.
+  long SpliceInto(int pipe, size_t offset, size_t bytes) const;
 
  private:
   void* data_ = nullptr;

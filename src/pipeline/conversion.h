@@ -74,6 +74,14 @@ class Conversion {
   // The safety net after a road made its film: false, after the error, when the front end's
   // judge finds that no console plays it; the film and the temporary files then stay.
   bool PlaysOnAConsole(const std::string& path);
+  // The same in two halves: what the probes find (no message, nothing moved), and what the run
+  // makes of it. A road may probe while it waits for something else.
+  struct OutputJudgement {
+    std::string playsNowhere;  // the judge's reason no console plays the file
+    std::string notWhole;      // what the file lacks of its source
+  };
+  OutputJudgement JudgeOutput(const std::string& path);
+  bool AcceptOutput(const std::string& path, const OutputJudgement& judgement);
 
   // What a run owns (run_safety.cpp). Before the first tool: the temporary files an earlier
   // run left are set aside (once per outermost run), and so are earlier outputs of this run's
@@ -82,7 +90,7 @@ class Conversion {
   void KeepEarlierOutputs();
   std::vector<std::string> EarlierOutputNames() const;
   bool IsOutputName(const std::string& name) const;
-  bool KeepsToItsSource(const std::string& path);
+  std::string LengthsDisagree(const std::string& path);
   bool RejectOutput(const std::string& path, const std::string& why, const std::string& title);
 
   // Track extraction (extraction.cpp).

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "dshow/dshow.h"
 #include "fsutil/cleanup.h"
@@ -192,7 +193,11 @@ void Conversion::AssembleMp4() {
 
 void Conversion::FinishMp4() {
   Progress("Cleaning temporary files");
-  app.sleeper.Sleep(1000);
+  // The size is read a second after the muxer ended; the film is judged within that second.
+  const long long muxerEnded = app.sleeper.Milliseconds();
+  std::optional<OutputJudgement> judgement;
+  if (FileSize(Mp4OutputPath()) > 0) judgement = JudgeOutput(Mp4OutputPath());
+  app.sleeper.Sleep(static_cast<int>(std::max(0LL, 1000 - (app.sleeper.Milliseconds() - muxerEnded))));
   app.host.DoEvents();
   FileHandle handle = kInvalidHandle;
   uint64_t size = 0;
@@ -205,7 +210,7 @@ void Conversion::FinishMp4() {
                         "MP4box error", MsgIcon::Critical, MsgButtons::Ok);
     return;
   }
-  if (!PlaysOnAConsole(Mp4OutputPath())) {
+  if (!AcceptOutput(Mp4OutputPath(), judgement ? *judgement : JudgeOutput(Mp4OutputPath()))) {
     CommonEnd();
     return;
   }

@@ -134,7 +134,7 @@ void Conversion::DropSourceMeasure() {
   if (const std::string report = EndSourceMeasure(); !report.empty()) DeleteFile(report);
 }
 
-bool Conversion::KeepsToItsSource(const std::string& path) {
+std::string Conversion::LengthsDisagree(const std::string& path) {
   faithfulness::Request request;
   request.source = f.strFullname;
   request.sourceReport = EndSourceMeasure();
@@ -149,14 +149,7 @@ bool Conversion::KeepsToItsSource(const std::string& path) {
   }
   // A film above the AVI size cap comes in pieces: the first holds part of the source.
   request.wholeFilm = !(f.recodeXvid && EndsWith(path, "-1.avi"));
-  const std::string reason = faithfulness::CheckOutput(app, request, path);
-  if (reason.empty()) {
-    for (ConversionJob::KeptOutput& kept : f.keptOutputs) {
-      if (FolderPart(kept.path) == f.outputFolder && IsOutputName(FileNamePart(kept.path))) kept.replaced = true;
-    }
-    return true;
-  }
-  return RejectOutput(path, path + " is not the whole film: " + reason + ".", "Length error");
+  return faithfulness::CheckOutput(app, request, path);
 }
 
 void StoppableRun::SettleKeptOutputs(bool stopped) {

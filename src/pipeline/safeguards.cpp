@@ -65,10 +65,27 @@ bool Conversion::RefuseBadFrameRate() {
   return true;
 }
 
-bool Conversion::PlaysOnAConsole(const std::string& path) {
-  const std::string reason = f.judgeOutput ? f.judgeOutput(path) : std::string();
-  if (reason.empty()) return KeepsToItsSource(path);
-  return RejectOutput(path, path + " plays on neither console (" + reason + ").", "Playback error");
+bool Conversion::PlaysOnAConsole(const std::string& path) { return AcceptOutput(path, JudgeOutput(path)); }
+
+Conversion::OutputJudgement Conversion::JudgeOutput(const std::string& path) {
+  OutputJudgement judgement;
+  judgement.playsNowhere = f.judgeOutput ? f.judgeOutput(path) : std::string();
+  // A file no console plays is not measured: it is rejected already.
+  if (judgement.playsNowhere.empty()) judgement.notWhole = LengthsDisagree(path);
+  return judgement;
+}
+
+bool Conversion::AcceptOutput(const std::string& path, const OutputJudgement& judgement) {
+  if (!judgement.playsNowhere.empty()) {
+    return RejectOutput(path, path + " plays on neither console (" + judgement.playsNowhere + ").", "Playback error");
+  }
+  if (!judgement.notWhole.empty()) {
+    return RejectOutput(path, path + " is not the whole film: " + judgement.notWhole + ".", "Length error");
+  }
+  for (ConversionJob::KeptOutput& kept : f.keptOutputs) {
+    if (FolderPart(kept.path) == f.outputFolder && IsOutputName(FileNamePart(kept.path))) kept.replaced = true;
+  }
+  return true;
 }
 
 // A finished file the run will not call done: it stays, with the temporary files, for inspection.

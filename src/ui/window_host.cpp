@@ -10,6 +10,11 @@ void RealSleeper::Sleep(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+long long Sleeper::Milliseconds() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 MsgAnswer HeadlessHost::ShowMessageBox(const std::string& text, const std::string& title, MsgIcon icon,
                                    MsgButtons buttons) {
   ++messagesShown_;

@@ -57,6 +57,8 @@ class Sleeper {
  public:
   virtual ~Sleeper() = default;
   virtual void Sleep(int milliseconds) = 0;
+  // A steady count of milliseconds: a pause that work fills in part is waited out only for the rest.
+  virtual long long Milliseconds() const;
 };
 
 class RealSleeper : public Sleeper {

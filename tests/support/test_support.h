@@ -78,8 +78,11 @@ class ScriptedHost : public WindowHost {
 
 class RecordingSleeper : public Sleeper {
  public:
-  void Sleep(int milliseconds) override { waits.push_back(milliseconds); }
+  void Sleep(int milliseconds) override { waits.push_back(milliseconds), clock += milliseconds; }
+  // Time passes in the waits only, and where a test moves it on.
+  long long Milliseconds() const override { return clock; }
   std::vector<int> waits;
+  long long clock = 0;
 };
 
 // A fresh folder under the system's temporary folder, removed with everything in it.

@@ -372,22 +372,28 @@ TEST_F(Mp4Road, TheFinishedOutputIsReportedOnceAfterTheLastText) {
     if (line.find("MP4Box.exe") != std::string::npos) WriteFile(O + "film.mp4", "");
     return rc;
   };
+  bool judged = false;
+  fx.form.judgeOutput = [&](const std::string&) { return judged = true, std::string(); };
   Convert();
   EXPECT_EQ(progress.back(), "Conversion Error");
   EXPECT_TRUE(reported.empty());
+  EXPECT_FALSE(judged);  // an empty file is not probed
 }
 
 // The safety net: a film the judge finds playing nowhere is an error, and everything stays.
+// It is judged within the second before its size is read; the error comes after that second.
 TEST_F(Mp4Road, AFilmThatPlaysNowhereIsAnErrorAndEverythingStays) {
   GraphWritesWav();
   Lines judged, reported;
   fx.form.judgeOutput = [&](const std::string& path) {
-    judged.push_back(path);
+    judged.push_back(path + (fx.sleeper.waits.empty() ? " in the wait" : " after it"));
+    fx.sleeper.clock += 300;  // the probe's time
     return std::string("H.264 profile High 10");
   };
   fx.form.onOutputFinished = [&](const std::string& path) { reported.push_back(path); };
   Convert();
-  EXPECT_EQ(judged, Lines{O + "film.mp4"});
+  EXPECT_EQ(judged, Lines{O + "film.mp4 in the wait"});
+  EXPECT_EQ(fx.sleeper.waits, std::vector<int>{700});
   EXPECT_EQ(reported, Lines{O + "film.mp4"});  // its verdict is still shown
   ASSERT_EQ(fx.host.messages.size(), 1u);
   EXPECT_EQ(fx.host.messages[0].title, "Playback error");

@@ -3,6 +3,7 @@
 // may span less than the sound it holds: so the source is read packet by packet, demuxed and
 // never decoded, in one pass. An output's lengths are what its muxer wrote into its index.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
@@ -10,7 +11,7 @@
 #include <iterator>
 #include <map>
 #include <vector>
-#include <sstream>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -25,21 +26,23 @@ namespace {
 
 using nlohmann::json;
 
-std::optional<double> Seconds(const std::string& text) {
-  if (text.empty() || text == "N/A") return std::nullopt;
-  try {
-    size_t used = 0;
-    const double value = std::stod(text, &used);
-    if (used == 0 || !std::isfinite(value)) return std::nullopt;
-    return value;
-  } catch (const std::exception&) {
-    return std::nullopt;
-  }
+// A number as ffprobe writes it ("12.345000"), whatever the locale; none for "N/A" or nothing.
+std::optional<double> Seconds(std::string_view text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end == text.data() || !std::isfinite(value)) return std::nullopt;
+  return value;
 }
 
 std::string ReadWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string text;
+  in.seekg(0, std::ios::end);
+  if (const std::streamoff size = in.tellg(); size > 0) text.resize(static_cast<size_t>(size));
+  in.seekg(0);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(std::max<std::streamsize>(0, in.gcount())));
+  return text;
 }
 
 std::string ProbeLine(const std::string& ffprobe, const std::string& report, const std::string& what,
@@ -74,13 +77,18 @@ std::string FfprobePath(const Application& app) { return app.appFolder + kSep + 
 
 bool ReadSourceReport(const std::string& csv, const Request& request, Lengths& lengths);
 
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::istringstream in(line);
-  std::string field;
-  while (std::getline(in, field, ',')) fields.push_back(field);
-  return fields;
+// A report of tens of thousands of lines is split in place, without a copy of each field.
+void Fields(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
+  for (size_t at = 0;;) {
+    const size_t comma = line.find(',', at);
+    fields.push_back(line.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at));
+    if (comma == std::string_view::npos) return;
+    at = comma + 1;
+  }
 }
+
+double Number(std::string_view text) { return Seconds(text).value_or(0); }
 
 // One stream's packets. The sound is the sum of their durations: a packet without one (TrueHD's,
 // often the last of a stream) lasts until the next starts, or as long as the one before it when
@@ -133,31 +141,32 @@ namespace {
 
 bool ReadSourceReport(const std::string& csv, const Request& request, Lengths& lengths) {
   std::map<int, PacketTally> tallies;
-  std::istringstream lines(csv);
-  std::string line;
+  std::vector<std::string_view> f;
   int picture = -1, sound = -1, audioSeen = 0;
   double pcmBytesPerSecond = 0;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const std::vector<std::string> f = Fields(line);
+  for (size_t at = 0; at < csv.size();) {
+    size_t end = csv.find('\n', at);
+    if (end == std::string::npos) end = csv.size();
+    std::string_view line(csv.data() + at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    Fields(line, f);
     if (f.size() < 3) continue;
-    const int index = std::atoi(f[1].c_str());
+    int index = 0;
+    std::from_chars(f[1].data(), f[1].data() + f[1].size(), index);
     if (f[0] == "packet") {
       PacketTally& tally = tallies[index];
       tally.Add(Seconds(f[2]), f.size() > 3 ? Seconds(f[3]) : std::nullopt);
-      if (f.size() > 4) tally.bytes += std::atof(f[4].c_str());
+      if (f.size() > 4) tally.bytes += Number(f[4]);
       continue;
     }
     if (f[0] != "stream" || f.size() < 5) continue;
-    const std::string& codec = f[2];
-    const std::string& type = f[3];
+    const std::string_view codec = f[2], type = f[3];
     if (type == "video" && picture < 0 && f.back() != "1") {
       picture = index;
     } else if (type == "audio" && audioSeen++ == request.audioStream) {
       sound = index;
-      if (codec.starts_with("pcm_") && f.size() >= 8) {
-        pcmBytesPerSecond = std::atof(f[4].c_str()) * std::atof(f[5].c_str()) * std::atof(f[6].c_str()) / 8;
-      }
+      if (codec.starts_with("pcm_") && f.size() >= 8) pcmBytesPerSecond = Number(f[4]) * Number(f[5]) * Number(f[6]) / 8;
     }
   }
   if (picture >= 0) lengths.picture = tallies[picture].Picture();

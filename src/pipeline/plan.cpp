@@ -190,7 +190,8 @@ const char* Container(Road road) {
 // an ordinary machine: copies by the source's size, audio by its length, encodes by its frames.
 void AddRoadSteps(const Facts& x, Road road, double share, std::vector<RunStep>& steps) {
   const double gb = static_cast<double>(x.bytes) / 1e9 * share, seconds = x.seconds * share;
-  const double pixels = x.info.videoWidth > 0 ? x.info.videoWidth * x.info.videoHeight / (1920.0 * 1080.0) : 1;
+  const double pixels =
+      x.info.videoWidth > 0 ? static_cast<double>(x.info.videoWidth) * x.info.videoHeight / (1920.0 * 1080.0) : 1;
   const double frames = seconds * (x.fps > 0 ? x.fps : 25) * pixels;
   auto add = [&](const char* text, double s, const char* kind, bool beside = false) {
     steps.push_back(RunStep{text, s, beside, kind});

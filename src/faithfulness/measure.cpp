@@ -75,7 +75,7 @@ constexpr const char* kSourceEntries =
 
 std::string FfprobePath(const Application& app) { return app.appFolder + kSep + "FFMpeg" + kSep + "ffprobe.exe"; }
 
-bool ReadSourceReport(const std::string& csv, const Request& request, Lengths& lengths);
+bool TakeSourceReport(const std::string& report, const Request& request, Lengths& lengths);
 
 // A report of tens of thousands of lines is split in place, without a copy of each field.
 void Fields(std::string_view line, std::vector<std::string_view>& fields) {
@@ -133,22 +133,24 @@ struct PacketTally {
 bool MeasureSource(ProcessRunner& runner, const std::string& ffprobe, const std::string& report,
                    const Request& request, Lengths& lengths) {
   lengths = Lengths();
-  const std::optional<std::string> csv = Probe(runner, ffprobe, report, kSourceEntries, request.source);
-  return csv && ReadSourceReport(*csv, request, lengths);
+  DeleteFile(report);  // a leftover report must not pass for this file's
+  runner.RunAndWait(ProbeLine(ffprobe, report, kSourceEntries, request.source));
+  return TakeSourceReport(report, request, lengths);
 }
 
 namespace {
 
-bool ReadSourceReport(const std::string& csv, const Request& request, Lengths& lengths) {
+// Read line by line as ffprobe wrote it: a two-hour film's report (some 15 MB) never sits in memory.
+bool TakeSourceReport(const std::string& report, const Request& request, Lengths& lengths) {
+  std::ifstream in(report, std::ios::binary);
+  if (!in) return false;
   std::map<int, PacketTally> tallies;
   std::vector<std::string_view> f;
+  std::string text;
   int picture = -1, sound = -1, audioSeen = 0;
   double pcmBytesPerSecond = 0;
-  for (size_t at = 0; at < csv.size();) {
-    size_t end = csv.find('\n', at);
-    if (end == std::string::npos) end = csv.size();
-    std::string_view line(csv.data() + at, end - at);
-    at = end + 1;
+  while (std::getline(in, text)) {
+    std::string_view line(text);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     Fields(line, f);
     if (f.size() < 3) continue;
@@ -169,6 +171,9 @@ bool ReadSourceReport(const std::string& csv, const Request& request, Lengths& l
       if (codec.starts_with("pcm_") && f.size() >= 8) pcmBytesPerSecond = Number(f[4]) * Number(f[5]) * Number(f[6]) / 8;
     }
   }
+  in.close();
+  DeleteFile(report);
+  lengths = Lengths();
   if (picture >= 0) lengths.picture = tallies[picture].Picture();
   if (sound >= 0 && tallies[sound].any) {
     lengths.sound = pcmBytesPerSecond > 0 ? tallies[sound].bytes / pcmBytesPerSecond : tallies[sound].Sound();
@@ -208,16 +213,15 @@ std::string MeasureSourceBeside(Application& app, const std::string& source) {
 
 std::string CheckOutput(Application& app, const Request& request, const std::string& output) {
   // A report of the source measured beside is taken, whatever comes of the check.
-  std::optional<std::string> measured;
-  if (!request.sourceReport.empty()) measured = TakeReport(request.sourceReport);
+  Lengths source, made;
+  const bool measured = !request.sourceReport.empty() && TakeSourceReport(request.sourceReport, request, source);
   const std::string ffprobe = FfprobePath(app);
   if (!FileIsPresent(ffprobe)) return {};
   const std::string report = app.stateFolder + kSep + "lengths.txt";
-  Lengths source, made;
   if (!MeasureOutput(app.runner, ffprobe, report, output, made)) return {};
   if (request.wholeFilm) {
     const bool read = request.sourceReport.empty() ? MeasureSource(app.runner, ffprobe, report, request, source)
-                                                   : measured && ReadSourceReport(*measured, request, source);
+                                                   : measured;
     if (!read) return {};
   }
   return Disagreement(request, source, made);

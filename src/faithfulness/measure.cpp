@@ -36,13 +36,7 @@ std::optional<double> Seconds(std::string_view text) {
 
 std::string ReadWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::string text;
-  in.seekg(0, std::ios::end);
-  if (const std::streamoff size = in.tellg(); size > 0) text.resize(static_cast<size_t>(size));
-  in.seekg(0);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(std::max<std::streamsize>(0, in.gcount())));
-  return text;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string ProbeLine(const std::string& ffprobe, const std::string& report, const std::string& what,
